@@ -1,0 +1,19 @@
+// chipid: converts the chip strings listed in examples.txt, in the current
+// directory, into six-digit chip identifiers. Takes no arguments.
+#include <fstream>
+#include <iostream>
+
+#include "conversion_run.h"
+#include "lot_codes.h"
+
+int main()
+{
+    const LotCodes lotCodes = buildLotCodes();
+
+    std::ifstream chipList("examples.txt", std::ios::binary);
+    if (!chipList) {
+        std::cerr << " - can't open file for input\n";
+        return kExitFailure;
+    }
+    return convertChipList(lotCodes, chipList, std::cout, std::cerr);
+}
