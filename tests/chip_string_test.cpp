@@ -1,0 +1,51 @@
+#include "chip_string.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+
+namespace {
+
+struct FieldCase {
+    std::string chipStr;
+    std::string lotId;
+    std::string serialNum;
+};
+
+class FieldsTest : public testing::TestWithParam<FieldCase> {};
+
+TEST_P(FieldsTest, TakesFieldsByPosition)
+{
+    const FieldCase& c = GetParam();
+    EXPECT_EQ(lotIdOf(c.chipStr), c.lotId);
+    EXPECT_EQ(serialNumOf(c.chipStr), c.serialNum);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Layout, FieldsTest,
+    testing::Values(FieldCase{"W07A0312G35F72.1A1-030042", "G35F72.1", "0042"},
+                    // Cut short: the serial number shrinks, the lot id does not.
+                    FieldCase{"W07A0312G35F72.1A1-03", "G35F72.1", ""},
+                    FieldCase{"W07A0312G35F72.1A1-030", "G35F72.1", "0"},
+                    FieldCase{"W07A0312G35F72.1A1-0300", "G35F72.1", "00"},
+                    // Nothing is validated, trimmed or folded.
+                    FieldCase{"        g35 72.1     A b\r", "g35 72.1", "A b\r"},
+                    FieldCase{"0123456789ABCDEFGHIJKLMNO", "89ABCDEF", "LMNO"}));
+
+TEST(SixDigitId, CodeThenSerialNumberUnchanged)
+{
+    const struct {
+        std::int32_t lotCode;
+        std::string serialNum;
+        std::string id;
+    } cases[] = {
+        {72, "0042", "720042"}, {99, "0007", "990007"}, {57, "", "57"}, {83, "A b", "83A b"}};
+    for (const auto& c : cases) {
+        std::ostringstream out;
+        writeSixDigitId(out, c.lotCode, c.serialNum);
+        EXPECT_EQ(out.str(), c.id);
+    }
+}
+
+}  // namespace

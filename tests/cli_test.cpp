@@ -1,0 +1,241 @@
+// Runs the chipid executable on fixture lists and compares both streams and
+// the exit status byte for byte.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "run_chipid.h"
+
+namespace {
+
+// Known lots: G35F72.1 is 72, G35F83.2 is 99. G41K12.1 is unknown.
+const std::string kLot72 = "W07A0312G35F72.1A1-030042";
+const std::string kLot99 = "W08C0023G35F83.2C4-080007";
+const std::string kUnknown = "W09D0103G41K12.1D1-020555";
+
+std::string fields(int nchips, const std::string& chipStr, const std::string& lotId,
+                   const std::string& serialNum)
+{
+    return " nchips " + std::to_string(nchips) + " chipStr " + chipStr + " lot-id " + lotId +
+           " serialNum " + serialNum;
+}
+
+const std::string kRec0Lot72 = fields(0, kLot72, "G35F72.1", "0042") + " 6-digit-id: 720042\n";
+const std::string kUnknownLot = " unknown lot! \n";
+
+struct ListCase {
+    const char* name;
+    std::string list;
+    std::string out;     // standard output on its own
+    std::string err;     // standard error on its own
+    std::string shared;  // both streams through one pipe
+    int status;
+};
+
+std::ostream& operator<<(std::ostream& os, const ListCase& c)
+{
+    return os << c.name;
+}
+
+class ListTest : public testing::TestWithParam<ListCase> {};
+
+TEST_P(ListTest, SeparateStreams)
+{
+    const ListCase& c = GetParam();
+    TempDir dir;
+    writeFile(dir.path / "examples.txt", c.list);
+    const RunResult run = runChipid(dir.path);
+    EXPECT_EQ(run.out, c.out);
+    EXPECT_EQ(run.err, c.err);
+    EXPECT_EQ(run.status, c.status);
+}
+
+TEST_P(ListTest, SharedPipe)
+{
+    const ListCase& c = GetParam();
+    TempDir dir;
+    writeFile(dir.path / "examples.txt", c.list);
+    const RunResult run = runChipid(dir.path, StdoutTo::kStderrPipe);
+    EXPECT_EQ(run.out, c.shared);
+    EXPECT_EQ(run.status, c.status);
+}
+
+const std::string k25 = kLot72;                           // at the line limit
+const std::string k26 = kLot72 + "9";                     // one byte over
+const std::string k21 = kLot99.substr(0, 21);             // no serial number left
+const std::string k22 = kLot99.substr(0, 22);             // one serial digit
+const std::string k20 = kLot99.substr(0, 20);             // too short
+const std::string kLetters = "W01X0001G35F83.1Z9-99A b";  // serial "A b"
+
+INSTANTIATE_TEST_SUITE_P(
+    Lists, ListTest,
+    testing::Values(
+        ListCase{"empty", "", "", "", "", 0},
+        ListCase{"known lots", kLot72 + "\n" + kLot99 + "\n",
+                 kRec0Lot72 + fields(1, kLot99, "G35F83.2", "0007") + " 6-digit-id: 990007\n", "",
+                 kRec0Lot72 + fields(1, kLot99, "G35F83.2", "0007") + " 6-digit-id: 990007\n", 0},
+        // An unknown lot leaves its record's line open on standard output;
+        // through one pipe the diagnostic closes it.
+        ListCase{"unknown, unknown, known", kUnknown + "\n" + kUnknown + "\n" + kLot72 + "\n",
+                 fields(0, kUnknown, "G41K12.1", "0555") + fields(1, kUnknown, "G41K12.1", "0555") +
+                     fields(2, kLot72, "G35F72.1", "0042") + " 6-digit-id: 720042\n",
+                 kUnknownLot + kUnknownLot,
+                 fields(0, kUnknown, "G41K12.1", "0555") + kUnknownLot +
+                     fields(1, kUnknown, "G41K12.1", "0555") + kUnknownLot +
+                     fields(2, kLot72, "G35F72.1", "0042") + " 6-digit-id: 720042\n",
+                 0},
+        ListCase{"unknown lot last", kLot72 + "\n" + kUnknown + "\n",
+                 kRec0Lot72 + fields(1, kUnknown, "G41K12.1", "0555"), kUnknownLot,
+                 kRec0Lot72 + fields(1, kUnknown, "G41K12.1", "0555") + kUnknownLot, 0},
+        ListCase{"same chip twice", kLot72 + "\n" + kLot72 + "\n",
+                 kRec0Lot72 + fields(1, kLot72, "G35F72.1", "0042") + " 6-digit-id: 720042\n", "",
+                 kRec0Lot72 + fields(1, kLot72, "G35F72.1", "0042") + " 6-digit-id: 720042\n", 0},
+        // A rejected line keeps its position and the run goes on.
+        ListCase{"too long, then valid", k26 + "\n" + k25 + "\n",
+                 fields(1, k25, "G35F72.1", "0042") + " 6-digit-id: 720042\n",
+                 " nchips 0 chip string too long! \n",
+                 " nchips 0 chip string too long! \n" + fields(1, k25, "G35F72.1", "0042") +
+                     " 6-digit-id: 720042\n",
+                 2},
+        ListCase{"too short and empty", k20 + "\n\n" + k21 + "\n" + k22 + "\n",
+                 fields(2, k21, "G35F83.2", "") + " 6-digit-id: 99\n" +
+                     fields(3, k22, "G35F83.2", "0") + " 6-digit-id: 990\n",
+                 " nchips 0 chip string too short! \n nchips 1 chip string too short! \n",
+                 " nchips 0 chip string too short! \n nchips 1 chip string too short! \n" +
+                     fields(2, k21, "G35F83.2", "") + " 6-digit-id: 99\n" +
+                     fields(3, k22, "G35F83.2", "0") + " 6-digit-id: 990\n",
+                 2},
+        // The diagnostic waits for the open record line before it.
+        ListCase{"unknown lot, then too short", kUnknown + "\nx\n",
+                 fields(0, kUnknown, "G41K12.1", "0555"),
+                 kUnknownLot + " nchips 1 chip string too short! \n",
+                 fields(0, kUnknown, "G41K12.1", "0555") + kUnknownLot +
+                     " nchips 1 chip string too short! \n",
+                 2},
+        ListCase{"last line without newline", kLot72 + "\n" + kLot99,
+                 kRec0Lot72 + fields(1, kLot99, "G35F83.2", "0007") + " 6-digit-id: 990007\n", "",
+                 kRec0Lot72 + fields(1, kLot99, "G35F83.2", "0007") + " 6-digit-id: 990007\n", 0},
+        ListCase{"too long last line without newline", kLot72 + "\n" + std::string(1000, 'x'),
+                 kRec0Lot72, " nchips 1 chip string too long! \n",
+                 kRec0Lot72 + " nchips 1 chip string too long! \n", 2},
+        // One CR before the line end belongs to it, at the end of the file too.
+        ListCase{"CR LF line ends", kLot72 + "\r\n" + kLot99 + "\r",
+                 kRec0Lot72 + fields(1, kLot99, "G35F83.2", "0007") + " 6-digit-id: 990007\n", "",
+                 kRec0Lot72 + fields(1, kLot99, "G35F83.2", "0007") + " 6-digit-id: 990007\n", 0},
+        ListCase{"CR LF after an over-long line", k26 + "\r\n", "",
+                 " nchips 0 chip string too long! \n", " nchips 0 chip string too long! \n", 2},
+        // Only one CR is the line end's; another is an ordinary byte.
+        ListCase{"two CRs", k22 + "\r\r\n",
+                 fields(0, k22 + "\r", "G35F83.2", "0\r") + " 6-digit-id: 990\r\n", "",
+                 fields(0, k22 + "\r", "G35F83.2", "0\r") + " 6-digit-id: 990\r\n", 0},
+        // A NUL ends the chip string but not the line: the line still
+        // counts against the limit.
+        ListCase{"NUL in the serial number",
+                 k22 + std::string(1, '\0') + "99\n" + k25 + '\0' + "\n",
+                 fields(0, k22, "G35F83.2", "0") + " 6-digit-id: 990\n",
+                 " nchips 1 chip string too long! \n",
+                 fields(0, k22, "G35F83.2", "0") + " 6-digit-id: 990\n" +
+                     " nchips 1 chip string too long! \n",
+                 2},
+        ListCase{"NUL before the serial number", k20 + std::string(1, '\0') + "0042\n", "",
+                 " nchips 0 chip string too short! \n", " nchips 0 chip string too short! \n", 2},
+        ListCase{"letters and spaces in the serial number", kLetters + "\n",
+                 fields(0, kLetters, "G35F83.1", "A b") + " 6-digit-id: 83A b\n", "",
+                 fields(0, kLetters, "G35F83.1", "A b") + " 6-digit-id: 83A b\n", 0},
+        ListCase{"lot id in lower case", "W01X0001g35f72.1A1-030042\n",
+                 fields(0, "W01X0001g35f72.1A1-030042", "g35f72.1", "0042"), kUnknownLot,
+                 fields(0, "W01X0001g35f72.1A1-030042", "g35f72.1", "0042") + kUnknownLot, 0}),
+    [](const testing::TestParamInfo<ListCase>& info) {
+        std::string name = info.param.name;
+        for (char& ch : name) {
+            if (!std::isalnum(static_cast<unsigned char>(ch))) {
+                ch = '_';
+            }
+        }
+        return name;
+    });
+
+TEST(ChipList, ArgumentsAreIgnored)
+{
+    TempDir dir;
+    writeFile(dir.path / "examples.txt", kLot72 + "\n");
+    RunOptions options;
+    options.args = {"--help", "other.txt"};
+    const RunResult run = runChipid(dir.path, options);
+    EXPECT_EQ(run.out, kRec0Lot72);
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(run.status, 0);
+}
+
+// The list cannot be opened: one message, nothing on standard output.
+TEST(ChipList, MissingOrDangling)
+{
+    TempDir dir;
+    const RunResult missing = runChipid(dir.path);
+    EXPECT_EQ(missing.out, "");
+    EXPECT_EQ(missing.err, " - can't open file for input\n");
+    EXPECT_EQ(missing.status, 1);
+
+    std::filesystem::create_symlink("nowhere.txt", dir.path / "examples.txt");
+    const RunResult dangling = runChipid(dir.path);
+    EXPECT_EQ(dangling.out, "");
+    EXPECT_EQ(dangling.err, " - can't open file for input\n");
+    EXPECT_EQ(dangling.status, 1);
+}
+
+// A directory opens but cannot be read.
+TEST(ChipList, DirectoryCannotBeRead)
+{
+    TempDir dir;
+    std::filesystem::create_directory(dir.path / "examples.txt");
+    const RunResult run = runChipid(dir.path);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err, " - can't read file for input\n");
+    EXPECT_EQ(run.status, 1);
+}
+
+class UnwritableReport : public testing::TestWithParam<StdoutTo> {};
+
+// Whether the first failing write is a known-lot record or an unknown-lot
+// record held back for its diagnostic, the run stops there.
+TEST_P(UnwritableReport, FailsAtTheFirstRecord)
+{
+    for (const std::string& first : {kLot72, kUnknown}) {
+        TempDir dir;
+        writeFile(dir.path / "examples.txt", first + "\n" + kLot99 + "\nshort\n");
+        const RunResult run = runChipid(dir.path, GetParam());
+        EXPECT_EQ(run.err, " - can't write to standard output\n") << first;
+        EXPECT_EQ(run.status, 1) << first;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Report, UnwritableReport,
+                         testing::Values(StdoutTo::kDevFull, StdoutTo::kClosed),
+                         [](const testing::TestParamInfo<StdoutTo>& info) {
+                             return info.param == StdoutTo::kDevFull ? "DevFull" : "Closed";
+                         });
+
+// With nothing to write, a full or closed standard output is no failure.
+TEST(ChipList, EmptyListToUnwritableReport)
+{
+    TempDir dir;
+    writeFile(dir.path / "examples.txt", "");
+    EXPECT_EQ(runChipid(dir.path, StdoutTo::kDevFull).status, 0);
+    EXPECT_EQ(runChipid(dir.path, StdoutTo::kClosed).status, 0);
+}
+
+// Without standard error the report is still complete and the exit status
+// still tells of the rejected line.
+TEST(ChipList, ClosedStderr)
+{
+    TempDir dir;
+    writeFile(dir.path / "examples.txt", kLot72 + "\nshort\n" + kUnknown + "\n");
+    RunOptions options;
+    options.closeStderr = true;
+    const RunResult run = runChipid(dir.path, options);
+    EXPECT_EQ(run.out, kRec0Lot72 + fields(2, kUnknown, "G41K12.1", "0555"));
+    EXPECT_EQ(run.status, 2);
+}
+
+}  // namespace

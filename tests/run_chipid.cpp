@@ -1,0 +1,157 @@
+#include "run_chipid.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <cstdlib>
+#include <fstream>
+#include <stdexcept>
+#include <system_error>
+
+namespace {
+
+[[noreturn]] void throwErrno(const char* what)
+{
+    throw std::system_error(errno, std::generic_category(), what);
+}
+
+// Runs in the forked child: only async-signal-safe calls until exec.
+[[noreturn]] void execChild(const std::filesystem::path& dir, const RunOptions& options,
+                            int outWrite, int errWrite, char* const argv[])
+{
+    if (chdir(dir.c_str()) != 0) {
+        _exit(126);
+    }
+    int stdoutFd = -1;
+    switch (options.stdoutTo) {
+        case StdoutTo::kOwnPipe:
+            stdoutFd = outWrite;
+            break;
+        case StdoutTo::kStderrPipe:
+            stdoutFd = errWrite;
+            break;
+        case StdoutTo::kDevFull:
+            stdoutFd = open("/dev/full", O_WRONLY);
+            break;
+        case StdoutTo::kClosed:
+            break;
+    }
+    if (stdoutFd >= 0) {
+        dup2(stdoutFd, STDOUT_FILENO);
+    } else {
+        close(STDOUT_FILENO);
+    }
+    if (options.closeStderr) {
+        close(STDERR_FILENO);
+    } else {
+        dup2(errWrite, STDERR_FILENO);
+    }
+    // No standard input: the tool must not need one. The pipes' own
+    // descriptors close on exec.
+    close(STDIN_FILENO);
+    execv(CHIPID_EXECUTABLE, argv);
+    _exit(127);
+}
+
+}  // namespace
+
+RunResult runChipid(const std::filesystem::path& dir, const RunOptions& options)
+{
+    std::vector<std::string> argStrings{CHIPID_EXECUTABLE};
+    argStrings.insert(argStrings.end(), options.args.begin(), options.args.end());
+    std::vector<char*> argv;
+    for (auto& arg : argStrings) {
+        argv.push_back(arg.data());
+    }
+    argv.push_back(nullptr);
+
+    std::array<int, 2> outPipe{};
+    std::array<int, 2> errPipe{};
+    if (pipe2(outPipe.data(), O_CLOEXEC) != 0 || pipe2(errPipe.data(), O_CLOEXEC) != 0) {
+        throwErrno("pipe2");
+    }
+    const pid_t pid = fork();
+    if (pid < 0) {
+        throwErrno("fork");
+    }
+    if (pid == 0) {
+        execChild(dir, options, outPipe[1], errPipe[1], argv.data());
+    }
+    close(outPipe[1]);
+    close(errPipe[1]);
+
+    RunResult result;
+    const bool sharedPipe = options.stdoutTo == StdoutTo::kStderrPipe;
+    std::array<pollfd, 2> fds{pollfd{outPipe[0], POLLIN, 0}, pollfd{errPipe[0], POLLIN, 0}};
+    std::array<std::string*, 2> sinks{&result.out, sharedPipe ? &result.out : &result.err};
+    std::array<char, 65536> chunk{};
+    int open = 2;
+    while (open > 0) {
+        if (poll(fds.data(), fds.size(), -1) < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            throwErrno("poll");
+        }
+        for (std::size_t i = 0; i < fds.size(); ++i) {
+            if (fds[i].fd < 0 || fds[i].revents == 0) {
+                continue;
+            }
+            const ssize_t n = read(fds[i].fd, chunk.data(), chunk.size());
+            if (n > 0) {
+                sinks[i]->append(chunk.data(), static_cast<std::size_t>(n));
+            } else if (n == 0 || errno != EINTR) {
+                close(fds[i].fd);
+                fds[i].fd = -1;
+                --open;
+            }
+        }
+    }
+
+    int waitStatus = 0;
+    rusage usage{};
+    while (wait4(pid, &waitStatus, 0, &usage) < 0) {
+        if (errno != EINTR) {
+            throwErrno("wait4");
+        }
+    }
+    result.status = WIFEXITED(waitStatus) ? WEXITSTATUS(waitStatus) : 128 + WTERMSIG(waitStatus);
+    result.peakRssKiB = usage.ru_maxrss;
+    return result;
+}
+
+RunResult runChipid(const std::filesystem::path& dir, StdoutTo stdoutTo)
+{
+    RunOptions options;
+    options.stdoutTo = stdoutTo;
+    return runChipid(dir, options);
+}
+
+TempDir::TempDir()
+{
+    std::string pattern = (std::filesystem::temp_directory_path() / "chipid-test-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr) {
+        throwErrno("mkdtemp");
+    }
+    path = pattern;
+}
+
+TempDir::~TempDir()
+{
+    std::error_code ignored;
+    std::filesystem::remove_all(path, ignored);
+}
+
+void writeFile(const std::filesystem::path& file, std::string_view bytes)
+{
+    std::ofstream stream(file, std::ios::binary);
+    stream.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!stream.flush()) {
+        throw std::runtime_error("cannot write " + file.string());
+    }
+}

@@ -1,0 +1,47 @@
+// Runs the built chipid executable in a directory and collects what it
+// writes on its two streams, its exit status and its peak memory.
+#ifndef CHIPID_TESTS_RUN_CHIPID_H
+#define CHIPID_TESTS_RUN_CHIPID_H
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Where the child's standard output goes.
+enum class StdoutTo {
+    kOwnPipe,     // its own pipe, apart from standard error
+    kStderrPipe,  // the same pipe as standard error, as on a terminal
+    kDevFull,     // /dev/full: every write fails
+    kClosed,      // no standard output at all
+};
+
+struct RunOptions {
+    StdoutTo stdoutTo = StdoutTo::kOwnPipe;
+    bool closeStderr = false;
+    std::vector<std::string> args;
+};
+
+struct RunResult {
+    std::string out;  // standard output, or both streams with kStderrPipe
+    std::string err;  // standard error when it has its own pipe
+    int status = -1;  // exit status; 128 + signal number if killed
+    long peakRssKiB = 0;
+};
+
+RunResult runChipid(const std::filesystem::path& dir, const RunOptions& options = {});
+RunResult runChipid(const std::filesystem::path& dir, StdoutTo stdoutTo);
+
+// A fresh directory below the system's temporary directory, removed with
+// everything in it when the object goes.
+struct TempDir {
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    std::filesystem::path path;
+};
+
+void writeFile(const std::filesystem::path& file, std::string_view bytes);
+
+#endif
