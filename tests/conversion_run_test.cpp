@@ -4,37 +4,12 @@
 
 #include <gtest/gtest.h>
 
-#include <ios>
 #include <sstream>
-#include <streambuf>
 #include <string>
 
+#include "stream_faults.h"
+
 namespace {
-
-// Serves `bytes`, then fails the way a file stream does on a read error.
-struct FailingReadBuf : std::streambuf {
-    explicit FailingReadBuf(std::string bytes) : bytes(std::move(bytes))
-    {
-        setg(this->bytes.data(), this->bytes.data(), this->bytes.data() + this->bytes.size());
-    }
-    int_type underflow() override { throw std::ios_base::failure("read error"); }
-    std::string bytes;
-};
-
-// Takes `room` bytes, then refuses every write as a full disk does.
-struct FullWriteBuf : std::streambuf {
-    explicit FullWriteBuf(std::size_t room) : room(room) {}
-    int_type overflow(int_type ch) override
-    {
-        if (traits_type::eq_int_type(ch, traits_type::eof()) || written.size() == room) {
-            return traits_type::eof();
-        }
-        written.push_back(traits_type::to_char_type(ch));
-        return ch;
-    }
-    std::size_t room;
-    std::string written;
-};
 
 const std::string kLot72 = "W07A0312G35F72.1A1-030042";
 const std::string kRecord0 =

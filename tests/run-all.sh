@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(cmake ninja-build g++ libgtest-dev libgmock-dev)
+packages=(cmake ninja-build g++ libgtest-dev libgmock-dev clang-14 libclang-rt-14-dev)
 missing=()
 for package in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' ||
@@ -20,3 +20,19 @@ echo "== build and test (warnings are errors)"
 cmake -S . -B build/test -G Ninja -DCMAKE_BUILD_TYPE=Release -DCHIPID_WERROR=ON
 cmake --build build/test
 ctest --test-dir build/test --output-on-failure
+
+echo "== build and test with AddressSanitizer and UndefinedBehaviorSanitizer"
+cmake -S . -B build/sanitize -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCHIPID_WERROR=ON \
+    -DCHIPID_SANITIZE=ON
+cmake --build build/sanitize
+ctest --test-dir build/sanitize --output-on-failure
+
+echo "== fuzz the conversion run for ${CHIPID_FUZZ_SECONDS:=60} s"
+cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCHIPID_WERROR=ON \
+    -DCMAKE_CXX_COMPILER=clang++-14 -DCHIPID_FUZZ=ON -DBUILD_TESTING=OFF
+cmake --build build/fuzz
+# New inputs go to a scratch corpus; the seeds in the tree stay as they are.
+rm -rf build/fuzz/corpus && mkdir -p build/fuzz/corpus
+build/fuzz/fuzz/conversion_run_fuzzer -max_total_time="$CHIPID_FUZZ_SECONDS" -timeout=10 \
+    -rss_limit_mb=2048 -artifact_prefix=build/fuzz/ -print_final_stats=1 \
+    build/fuzz/corpus fuzz/corpus
