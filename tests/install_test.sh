@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# cmake --install honours --prefix and DESTDIR and puts exactly the binary,
+# the manual page and the README in place.
+#   install_test.sh BUILD_DIR
+set -euo pipefail
+build=$1
+root=$(mktemp -d)
+trap 'rm -rf "$root"' EXIT
+
+DESTDIR="$root/dest" cmake --install "$build" --prefix /opt/chipid >/dev/null
+expected="./opt/chipid/bin/chipid
+./opt/chipid/share/doc/chipid/README.md
+./opt/chipid/share/man/man1/chipid.1"
+actual=$(cd "$root/dest" && find . -type f | sort)
+if [[ $actual != "$expected" ]]; then
+    printf 'installed files differ; expected:\n%s\ngot:\n%s\n' "$expected" "$actual" >&2
+    exit 1
+fi
+[[ -x $root/dest/opt/chipid/bin/chipid ]] || { echo "chipid is not executable" >&2; exit 1; }
+echo "install: ok"
