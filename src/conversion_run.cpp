@@ -23,7 +23,7 @@ enum class LineRead { kLine, kTooLong, kEnd, kReadError };
 LineRead readLine(std::istream& chipList, std::array<char, kReadBufferSize>& buffer,
                   std::size_t& length)
 {
-    chipList.getline(buffer.data(), buffer.size());
+    chipList.getline(buffer.data(), static_cast<std::streamsize>(buffer.size()));
     const auto extracted = static_cast<std::size_t>(chipList.gcount());
     if (chipList.bad()) {
         return LineRead::kReadError;

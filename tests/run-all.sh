@@ -4,7 +4,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(cmake ninja-build g++ libgtest-dev libgmock-dev clang-14 libclang-rt-14-dev)
+packages=(cmake ninja-build g++ libgtest-dev libgmock-dev clang-14 libclang-rt-14-dev
+    clang-format clang-tidy groff-base man-db dpkg-dev mawk)
 missing=()
 for package in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' ||
@@ -16,10 +17,16 @@ if ((${#missing[@]})); then
     DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${missing[@]}"
 fi
 
+echo "== formatting"
+git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run --Werror
+
 echo "== build and test (warnings are errors)"
 cmake -S . -B build/test -G Ninja -DCMAKE_BUILD_TYPE=Release -DCHIPID_WERROR=ON
 cmake --build build/test
 ctest --test-dir build/test --output-on-failure
+
+echo "== clang-tidy on the tool's code"
+clang-tidy --quiet -p build/test src/*.cpp
 
 echo "== build and test with AddressSanitizer and UndefinedBehaviorSanitizer"
 cmake -S . -B build/sanitize -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCHIPID_WERROR=ON \
@@ -36,3 +43,6 @@ rm -rf build/fuzz/corpus && mkdir -p build/fuzz/corpus
 build/fuzz/fuzz/conversion_run_fuzzer -max_total_time="$CHIPID_FUZZ_SECONDS" -timeout=10 \
     -rss_limit_mb=2048 -artifact_prefix=build/fuzz/ -print_final_stats=1 \
     build/fuzz/corpus fuzz/corpus
+
+echo "== benchmark programs agree on a small list"
+bash bench/run.sh --check-only 20000
