@@ -4,7 +4,7 @@
 #
 #   bash bench/run.sh [--check-only] [LINES] [RUNS]
 #
-# Builds chipid in build/bench, writes a deterministic list of LINES chip
+# Builds chipid in build-bench, writes a deterministic list of LINES chip
 # strings (default 1000000; about 95% known lots), checks that both programs
 # write identical bytes on both streams and the same exit status, and then,
 # unless --check-only, prints for each: the median wall time over RUNS
@@ -26,9 +26,9 @@ lines=${1:-1000000}
 runs=${2:-7}
 awk_program=(mawk -f "$root/bench/chipid.awk" examples.txt)
 
-cmake -S . -B build/bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF >/dev/null
-cmake --build build/bench >/dev/null
-chipid=$root/build/bench/chipid
+cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF >/dev/null
+cmake --build build-bench >/dev/null
+chipid=$root/build-bench/chipid
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT

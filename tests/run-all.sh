@@ -21,28 +21,28 @@ echo "== formatting"
 git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run --Werror
 
 echo "== build and test (warnings are errors)"
-cmake -S . -B build/test -G Ninja -DCMAKE_BUILD_TYPE=Release -DCHIPID_WERROR=ON
-cmake --build build/test
-ctest --test-dir build/test --output-on-failure
+cmake -S . -B build-test -G Ninja -DCMAKE_BUILD_TYPE=Release -DCHIPID_WERROR=ON
+cmake --build build-test
+ctest --test-dir build-test --output-on-failure
 
 echo "== clang-tidy on the tool's code"
-clang-tidy --quiet -p build/test src/*.cpp
-
-echo "== build and test with AddressSanitizer and UndefinedBehaviorSanitizer"
-cmake -S . -B build/sanitize -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCHIPID_WERROR=ON \
-    -DCHIPID_SANITIZE=ON
-cmake --build build/sanitize
-ctest --test-dir build/sanitize --output-on-failure
+clang-tidy --quiet -p build-test src/*.cpp
 
 echo "== fuzz the conversion run for ${CHIPID_FUZZ_SECONDS:=60} s"
-cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCHIPID_WERROR=ON \
+cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCHIPID_WERROR=ON \
     -DCMAKE_CXX_COMPILER=clang++-14 -DCHIPID_FUZZ=ON -DBUILD_TESTING=OFF
-cmake --build build/fuzz
+cmake --build build-fuzz
 # New inputs go to a scratch corpus; the seeds in the tree stay as they are.
-rm -rf build/fuzz/corpus && mkdir -p build/fuzz/corpus
-build/fuzz/fuzz/conversion_run_fuzzer -max_total_time="$CHIPID_FUZZ_SECONDS" -timeout=10 \
-    -rss_limit_mb=2048 -artifact_prefix=build/fuzz/ -print_final_stats=1 \
-    build/fuzz/corpus fuzz/corpus
+rm -rf build-fuzz/corpus && mkdir -p build-fuzz/corpus
+build-fuzz/fuzz/conversion_run_fuzzer -max_total_time="$CHIPID_FUZZ_SECONDS" -timeout=10 \
+    -rss_limit_mb=2048 -artifact_prefix=build-fuzz/ -print_final_stats=1 \
+    build-fuzz/corpus fuzz/corpus
 
 echo "== benchmark programs agree on a small list"
 bash bench/run.sh --check-only 20000
+
+echo "== build and test with AddressSanitizer and UndefinedBehaviorSanitizer"
+cmake -S . -B build-sanitize -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCHIPID_WERROR=ON \
+    -DCHIPID_SANITIZE=ON
+cmake --build build-sanitize
+ctest --test-dir build-sanitize --output-on-failure
