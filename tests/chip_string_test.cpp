@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <ostream>
 #include <sstream>
 #include <string>
 
@@ -12,6 +14,22 @@ struct FieldCase {
     std::string lotId;
     std::string serialNum;
 };
+
+// Test names and failure messages show the chip string, control bytes
+// escaped, rather than the bytes of the object.
+void PrintTo(const FieldCase& c, std::ostream* os)
+{
+    *os << testing::PrintToString(c.chipStr);
+}
+
+std::string caseName(const testing::TestParamInfo<FieldCase>& info)
+{
+    std::string name = std::to_string(info.index) + "_";
+    for (const char ch : info.param.chipStr) {
+        name += std::isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
+    }
+    return name;
+}
 
 class FieldsTest : public testing::TestWithParam<FieldCase> {};
 
@@ -31,7 +49,8 @@ INSTANTIATE_TEST_SUITE_P(
                     FieldCase{"W07A0312G35F72.1A1-0300", "G35F72.1", "00"},
                     // Nothing is validated, trimmed or folded.
                     FieldCase{"        g35 72.1     A b\r", "g35 72.1", "A b\r"},
-                    FieldCase{"0123456789ABCDEFGHIJKLMNO", "89ABCDEF", "LMNO"}));
+                    FieldCase{"0123456789ABCDEFGHIJKLMNO", "89ABCDEF", "LMNO"}),
+    caseName);
 
 TEST(SixDigitId, CodeThenSerialNumberUnchanged)
 {

@@ -5,24 +5,10 @@
 #include <filesystem>
 #include <string>
 
+#include "chip_fixtures.h"
 #include "run_chipid.h"
 
 namespace {
-
-// Known lots: G35F72.1 is 72, G35F83.2 is 99. G41K12.1 is unknown.
-const std::string kLot72 = "W07A0312G35F72.1A1-030042";
-const std::string kLot99 = "W08C0023G35F83.2C4-080007";
-const std::string kUnknown = "W09D0103G41K12.1D1-020555";
-
-std::string fields(int nchips, const std::string& chipStr, const std::string& lotId,
-                   const std::string& serialNum)
-{
-    return " nchips " + std::to_string(nchips) + " chipStr " + chipStr + " lot-id " + lotId +
-           " serialNum " + serialNum;
-}
-
-const std::string kRec0Lot72 = fields(0, kLot72, "G35F72.1", "0042") + " 6-digit-id: 720042\n";
-const std::string kUnknownLot = " unknown lot! \n";
 
 struct ListCase {
     const char* name;
@@ -96,6 +82,15 @@ INSTANTIATE_TEST_SUITE_P(
                  fields(1, k25, "G35F72.1", "0042") + " 6-digit-id: 720042\n",
                  " nchips 0 chip string too long! \n",
                  " nchips 0 chip string too long! \n" + fields(1, k25, "G35F72.1", "0042") +
+                     " 6-digit-id: 720042\n",
+                 2},
+        // Longer than the read buffer: the rest is skipped up to its LF, not
+        // up to some other byte, and the next line is converted.
+        ListCase{"too long past the read buffer, then valid",
+                 std::string(40, 'x') + "\n" + kLot72 + "\n",
+                 fields(1, kLot72, "G35F72.1", "0042") + " 6-digit-id: 720042\n",
+                 " nchips 0 chip string too long! \n",
+                 " nchips 0 chip string too long! \n" + fields(1, kLot72, "G35F72.1", "0042") +
                      " 6-digit-id: 720042\n",
                  2},
         ListCase{"too short and empty", k20 + "\n\n" + k21 + "\n" + k22 + "\n",
@@ -198,23 +193,31 @@ TEST(ChipList, DirectoryCannotBeRead)
 class UnwritableReport : public testing::TestWithParam<StdoutTo> {};
 
 // Whether the first failing write is a known-lot record or an unknown-lot
-// record held back for its diagnostic, the run stops there.
+// record held back for its diagnostic, the run stops there; a line rejected
+// before it does not turn the failure into status 2.
 TEST_P(UnwritableReport, FailsAtTheFirstRecord)
 {
-    for (const std::string& first : {kLot72, kUnknown}) {
+    const std::string cantWrite = " - can't write to standard output\n";
+    const struct {
+        std::string list;
+        std::string err;
+    } cases[] = {
+        {kLot72 + "\n" + kLot99 + "\nshort\n", cantWrite},
+        {kUnknown + "\n" + kLot99 + "\nshort\n", cantWrite},
+        {"x\n" + kLot72 + "\n", " nchips 0 chip string too short! \n" + cantWrite},
+    };
+    for (const auto& c : cases) {
         TempDir dir;
-        writeFile(dir.path / "examples.txt", first + "\n" + kLot99 + "\nshort\n");
+        writeFile(dir.path / "examples.txt", c.list);
         const RunResult run = runChipid(dir.path, GetParam());
-        EXPECT_EQ(run.err, " - can't write to standard output\n") << first;
-        EXPECT_EQ(run.status, 1) << first;
+        EXPECT_EQ(run.err, c.err) << c.list;
+        EXPECT_EQ(run.status, 1) << c.list;
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(Report, UnwritableReport,
                          testing::Values(StdoutTo::kDevFull, StdoutTo::kClosed),
-                         [](const testing::TestParamInfo<StdoutTo>& info) {
-                             return info.param == StdoutTo::kDevFull ? "DevFull" : "Closed";
-                         });
+                         testing::PrintToStringParamName());
 
 // With nothing to write, a full or closed standard output is no failure.
 TEST(ChipList, EmptyListToUnwritableReport)

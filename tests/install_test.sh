@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # cmake --install honours --prefix and DESTDIR and puts exactly the binary,
-# the manual page and the README in place.
+# the manual page, the README and the licence in place.
 #   install_test.sh BUILD_DIR
 set -euo pipefail
 build=$1
@@ -9,6 +9,7 @@ trap 'rm -rf "$root"' EXIT
 
 DESTDIR="$root/dest" cmake --install "$build" --prefix /opt/chipid >/dev/null
 expected="./opt/chipid/bin/chipid
+./opt/chipid/share/doc/chipid/LICENSE
 ./opt/chipid/share/doc/chipid/README.md
 ./opt/chipid/share/man/man1/chipid.1"
 actual=$(cd "$root/dest" && find . -type f | sort)

@@ -8,12 +8,11 @@
 #include <string_view>
 #include <vector>
 
+#include "chip_fixtures.h"
 #include "known_lots.h"
 #include "run_chipid.h"
 
 namespace {
-
-const std::string kLot72 = "W07A0312G35F72.1A1-030042";
 
 // Writes `lineBytes` bytes of 'x' with no newline, then `tail`.
 void writeHugeLine(const std::filesystem::path& file, std::size_t lineBytes, std::string_view tail)

@@ -60,6 +60,21 @@ namespace {
 
 }  // namespace
 
+std::ostream& operator<<(std::ostream& os, StdoutTo stdoutTo)
+{
+    switch (stdoutTo) {
+        case StdoutTo::kOwnPipe:
+            return os << "OwnPipe";
+        case StdoutTo::kStderrPipe:
+            return os << "StderrPipe";
+        case StdoutTo::kDevFull:
+            return os << "DevFull";
+        case StdoutTo::kClosed:
+            return os << "Closed";
+    }
+    return os << "StdoutTo(" << static_cast<int>(stdoutTo) << ")";
+}
+
 RunResult runChipid(const std::filesystem::path& dir, const RunOptions& options)
 {
     std::vector<std::string> argStrings{CHIPID_EXECUTABLE};

@@ -4,6 +4,7 @@
 #define CHIPID_TESTS_RUN_CHIPID_H
 
 #include <filesystem>
+#include <ostream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,6 +16,9 @@ enum class StdoutTo {
     kDevFull,     // /dev/full: every write fails
     kClosed,      // no standard output at all
 };
+
+// Names the destination, for test names and messages.
+std::ostream& operator<<(std::ostream& os, StdoutTo stdoutTo);
 
 struct RunOptions {
     StdoutTo stdoutTo = StdoutTo::kOwnPipe;
