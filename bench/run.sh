@@ -26,7 +26,7 @@ lines=${1:-1000000}
 runs=${2:-7}
 awk_program=(mawk -f "$root/bench/chipid.awk" examples.txt)
 
-cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF >/dev/null
+cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DCHIPID_BUILD_TESTING=OFF >/dev/null
 cmake --build build-bench >/dev/null
 chipid=$root/build-bench/chipid
 

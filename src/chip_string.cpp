@@ -10,7 +10,8 @@ std::string serialNumOf(std::string_view chipStr)
     return std::string(chipStr.substr(kSerialNumPos, kSerialNumLen));
 }
 
-void writeSixDigitId(std::ostream& out, std::int32_t lotCode, std::string_view serialNum)
+void appendSixDigitId(std::string& record, std::int32_t lotCode, std::string_view serialNum)
 {
-    out << lotCode << serialNum;
+    record += std::to_string(lotCode);
+    record += serialNum;
 }

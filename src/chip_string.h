@@ -5,7 +5,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <ostream>
 #include <string>
 #include <string_view>
 
@@ -29,8 +28,8 @@ std::string lotIdOf(std::string_view chipStr);
 // earlier. `chipStr` must hold at least kMinChipStrLen bytes.
 std::string serialNumOf(std::string_view chipStr);
 
-// Writes the six-digit identifier: the lot code in decimal, then the serial
-// number unchanged.
-void writeSixDigitId(std::ostream& out, std::int32_t lotCode, std::string_view serialNum);
+// Appends the six-digit identifier to a report record: the lot code in
+// decimal, then the serial number unchanged.
+void appendSixDigitId(std::string& record, std::int32_t lotCode, std::string_view serialNum);
 
 #endif

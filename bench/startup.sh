@@ -1,0 +1,72 @@
+#!/usr/bin/env bash
+# Start-up benchmark: chipid on the bundled sample list, where a run is
+# almost all process start-up, against the awk peer (bench/chipid.awk) and
+# against bench/floor.c, a C program that writes the same bytes with the
+# same system calls through raw read and write (the floor).
+#
+#   bash bench/startup.sh [--check-only] [ROUNDS]
+#
+# Builds chipid as the README's run command does (in build-bench) and the
+# two C programs, checks that the three write identical bytes on both
+# streams with the same exit status, and then, unless --check-only, runs
+# ROUNDS rounds (default 60, after 5 warm-up rounds) in which each program
+# runs once, in rotating order, output to /dev/null. Prints each program's
+# median wall time and the median over the rounds of chipid's time divided
+# by the program's. Needs a C compiler and mawk.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+
+check_only=false
+if [[ ${1:-} == --check-only ]]; then
+    check_only=true
+    shift
+fi
+rounds=${1:-60}
+
+cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DCHIPID_BUILD_TESTING=OFF >/dev/null
+cmake --build build-bench >/dev/null
+cc=${CC:-cc}
+"$cc" -O2 -Wall -Wextra -Wpedantic -std=c11 -o build-bench/floor bench/floor.c
+"$cc" -O2 -Wall -Wextra -Wpedantic -std=c11 -o build-bench/startup_timer bench/startup_timer.c
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cp examples/examples.txt "$work/"
+cd "$work"
+chipid=("$root/build-bench/chipid")
+awk_peer=(mawk -f "$root/bench/chipid.awk" examples.txt)
+floor=("$root/build-bench/floor")
+
+# The three programs, same list: same bytes on each stream, same status.
+run() {
+    local name=$1 status=0
+    shift
+    "$@" >"$name.out" 2>"$name.err" || status=$?
+    echo "$status" >"$name.status"
+}
+run chipid "${chipid[@]}"
+run awk "${awk_peer[@]}"
+run floor "${floor[@]}"
+for other in awk floor; do
+    for stream in out err status; do
+        cmp -s "chipid.$stream" "$other.$stream" ||
+            { echo "bench: chipid and $other disagree on the sample list ($stream)" >&2; exit 1; }
+    done
+done
+echo "chipid, awk and floor agree on the sample list: $(wc -l <examples.txt) lines," \
+    "$(wc -c <chipid.out) bytes out, exit status $(cat chipid.status)"
+$check_only && exit 0
+
+"$root/build-bench/startup_timer" "$rounds" 5 "${chipid[@]}" -- "${awk_peer[@]}" -- \
+    "${floor[@]}" >times.txt
+echo
+echo "sample list ($(wc -l <examples.txt) lines), $rounds rounds after 5 warm-up rounds," \
+    "output to /dev/null, $(nproc) cores"
+printf '%-7s %16s %22s\n' program "median wall (us)" "chipid/program (ratio)"
+names=(chipid awk floor)
+i=0
+while read -r _ micros ratio; do
+    printf '%-7s %16s %22.2f\n' "${names[i]}" "$micros" "$ratio"
+    i=$((i + 1))
+done <times.txt
