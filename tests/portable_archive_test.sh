@@ -6,7 +6,7 @@
 #   portable_archive_test.sh SOURCE_DIR REFERENCE_CHIPID
 set -euo pipefail
 source=$(cd "$1" && pwd)
-reference=$2
+reference=$(cd "$(dirname "$2")" && pwd)/$(basename "$2")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 fail() { echo "portable archive: $*" >&2; exit 1; }
