@@ -4,9 +4,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(cmake ninja-build g++ libgtest-dev libgmock-dev clang-14 libclang-rt-14-dev
-    clang-format clang-tidy groff-base man-db mandoc dpkg-dev debhelper lintian blhc devscripts
-    binutils git mawk)
+packages=(build-essential cmake ninja-build g++ libgtest-dev libgmock-dev clang-14
+    libclang-rt-14-dev clang-format clang-tidy groff-base man-db mandoc dpkg-dev debhelper lintian
+    blhc devscripts binutils git mawk)
 missing=()
 for package in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' ||
