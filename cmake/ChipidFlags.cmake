@@ -12,15 +12,25 @@ if(CHIPID_WERROR)
   add_compile_options(-Werror)
 endif()
 
+# Control-flow protection is the target's own: landing pads (endbr64) and
+# shadow-stack marks on x86, branch target identification and signed
+# return addresses on 64-bit ARM.
+if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(x86_64|AMD64|amd64|i[3-6]86)$")
+  set(chipid_branch_protection -fcf-protection)
+elseif(CMAKE_SYSTEM_PROCESSOR MATCHES "^(aarch64|arm64|ARM64)$")
+  set(chipid_branch_protection -mbranch-protection=standard)
+else()
+  set(chipid_branch_protection "")
+endif()
+
 # Position-independent code and hardening for the tool's own code.
 function(chipid_set_flags target)
   set_target_properties(${target} PROPERTIES POSITION_INDEPENDENT_CODE ON)
   if(CHIPID_HARDENING)
     # Debian's hardening=+all, and the two that Debian 12's dpkg-buildflags
-    # lacks: stack clash protection and control-flow protection (endbr64
-    # landing pads).
+    # lacks: stack clash protection and control-flow protection.
     target_compile_options(${target} PRIVATE
-      -fstack-protector-strong -fstack-clash-protection -fcf-protection -Wformat
+      -fstack-protector-strong -fstack-clash-protection ${chipid_branch_protection} -Wformat
       -Werror=format-security)
     # Fortification needs the optimiser; where the flags already define it
     # (dpkg-buildflags does), a second definition would only clash.

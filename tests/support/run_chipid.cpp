@@ -13,6 +13,8 @@
 #include <stdexcept>
 #include <system_error>
 
+#include "chipid_command.h"
+
 namespace {
 
 [[noreturn]] void throwErrno(const char* what)
@@ -54,7 +56,7 @@ namespace {
     // No standard input: the tool must not need one. The pipes' own
     // descriptors close on exec.
     close(STDIN_FILENO);
-    execv(CHIPID_EXECUTABLE, argv);
+    execvp(argv[0], argv);
     _exit(127);
 }
 
@@ -75,9 +77,17 @@ std::ostream& operator<<(std::ostream& os, StdoutTo stdoutTo)
     return os << "StdoutTo(" << static_cast<int>(stdoutTo) << ")";
 }
 
+std::string chipidUnderTest()
+{
+    const char* chosen = std::getenv("CHIPID_UNDER_TEST");
+    return chosen != nullptr && *chosen != '\0' ? chosen : CHIPID_EXECUTABLE;
+}
+
 RunResult runChipid(const std::filesystem::path& dir, const RunOptions& options)
 {
-    std::vector<std::string> argStrings{CHIPID_EXECUTABLE};
+    // A cross build's chipid runs through its emulator.
+    std::vector<std::string> argStrings{CHIPID_EMULATOR};
+    argStrings.push_back(std::filesystem::absolute(chipidUnderTest()).string());
     argStrings.insert(argStrings.end(), options.args.begin(), options.args.end());
     std::vector<char*> argv;
     for (auto& arg : argStrings) {
