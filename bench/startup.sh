@@ -38,24 +38,32 @@ chipid=("$root/build-bench/chipid")
 awk_peer=(mawk -f "$root/bench/chipid.awk" examples.txt)
 floor=("$root/build-bench/floor")
 
-# The three programs, same list: same bytes on each stream, same status.
+# The three programs, same list: same bytes on each stream, same status. On
+# the sample list, and on a list of every known lot and near misses of each
+# (bench/make-list.awk), so that no copy of the lot table can drift.
 run() {
     local name=$1 status=0
     shift
     "$@" >"$name.out" 2>"$name.err" || status=$?
     echo "$status" >"$name.status"
 }
-run chipid "${chipid[@]}"
-run awk "${awk_peer[@]}"
-run floor "${floor[@]}"
-for other in awk floor; do
-    for stream in out err status; do
-        cmp -s "chipid.$stream" "$other.$stream" ||
-            { echo "bench: chipid and $other disagree on the sample list ($stream)" >&2; exit 1; }
+agree() {
+    run chipid "${chipid[@]}"
+    run awk "${awk_peer[@]}"
+    run floor "${floor[@]}"
+    for other in awk floor; do
+        for stream in out err status; do
+            cmp -s "chipid.$stream" "$other.$stream" ||
+                { echo "bench: chipid and $other disagree on $1 ($stream)" >&2; exit 1; }
+        done
     done
-done
-echo "chipid, awk and floor agree on the sample list: $(wc -l <examples.txt) lines," \
-    "$(wc -c <chipid.out) bytes out, exit status $(cat chipid.status)"
+    echo "chipid, awk and floor agree on $1: $(wc -l <examples.txt) lines," \
+        "$(wc -c <chipid.out) bytes out, exit status $(cat chipid.status)"
+}
+mkdir lots
+mawk -v lines=200 -f "$root/bench/make-list.awk" >lots/examples.txt
+(cd lots && agree "every lot and near misses")
+agree "the sample list"
 $check_only && exit 0
 
 "$root/build-bench/startup_timer" "$rounds" 5 "${chipid[@]}" -- "${awk_peer[@]}" -- \

@@ -54,6 +54,11 @@ function(chipid_set_link_flags target)
   if(NOT CHIPID_STATIC)
     return()
   endif()
+  # The sanitizers' runtimes cannot run in a static executable.
+  if("${CMAKE_CXX_FLAGS} ${CMAKE_EXE_LINKER_FLAGS}" MATCHES "-fsanitize=")
+    message(NOTICE "chipid: the flags ask for a sanitizer; linking chipid dynamically")
+    return()
+  endif()
   # A static PIE needs the static C and C++ libraries (libc6-dev and
   # libstdc++-dev on Debian); without them chipid is linked dynamically.
   include(CheckCXXSourceCompiles)

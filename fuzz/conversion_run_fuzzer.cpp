@@ -2,7 +2,9 @@
 // checks that every line of the list yields exactly one record or one
 // diagnostic, in order and with its position, that the two streams split
 // them as they should, that the exit status agrees with the diagnostics, and
-// that a report cut short by a full disk is a clean prefix.
+// that a report cut short by a full disk is a clean prefix. The expected
+// report comes from the test support's own copy of the columns and the lot
+// table, never from the code under test.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -12,8 +14,8 @@
 #include <string_view>
 #include <vector>
 
-#include "chip_string.h"
 #include "conversion_run.h"
+#include "known_lots.h"
 #include "lot_codes.h"
 #include "stream_faults.h"
 
@@ -54,6 +56,17 @@ std::vector<std::string_view> splitLines(std::string_view list)
     return lines;
 }
 
+// The lot code from the tests' copy of the table, or 0 for an unknown lot.
+int expectedCode(std::string_view lotId)
+{
+    for (const auto& [id, code] : kKnownLots) {
+        if (lotId == id) {
+            return code;
+        }
+    }
+    return 0;
+}
+
 struct Split {
     std::string out;
     std::string err;
@@ -62,8 +75,7 @@ struct Split {
 
 // Walks the report written with both streams on one, line of the list by
 // line, and splits it into what each stream should get on its own.
-Split checkSharedReport(const std::vector<std::string_view>& lines, std::string_view rest,
-                        const LotCodes& lotCodes)
+Split checkSharedReport(const std::vector<std::string_view>& lines, std::string_view rest)
 {
     Split split;
     for (std::size_t i = 0; i < lines.size(); ++i) {
@@ -73,30 +85,31 @@ Split checkSharedReport(const std::vector<std::string_view>& lines, std::string_
         require(take(rest, position), "each line has a record or diagnostic with its position");
 
         if (take(rest, " chip string too long! \n")) {
-            require(line.size() > kLineLimit, "only a line over the limit is too long");
+            require(line.size() > expected::kLineLimit, "only a line over the limit is too long");
             split.err += position + " chip string too long! \n";
             split.rejected = true;
             continue;
         }
         if (take(rest, " chip string too short! \n")) {
-            require(line.size() <= kLineLimit && chipStr.size() < kMinChipStrLen,
+            require(line.size() <= expected::kLineLimit && chipStr.size() < expected::kSerialNumPos,
                     "only a short chip string is too short");
             split.err += position + " chip string too short! \n";
             split.rejected = true;
             continue;
         }
-        require(line.size() <= kLineLimit && chipStr.size() >= kMinChipStrLen,
+        require(line.size() <= expected::kLineLimit && chipStr.size() >= expected::kSerialNumPos,
                 "every line within the limits is a record");
 
-        const std::string lotId(chipStr.substr(kLotIdPos, kLotIdLen));
-        const std::string serialNum(chipStr.substr(kSerialNumPos, kSerialNumLen));
+        const std::string lotId(chipStr.substr(expected::kLotIdPos, expected::kLotIdLen));
+        const std::string serialNum(
+            chipStr.substr(expected::kSerialNumPos, expected::kSerialNumLen));
         const std::string fields =
             " chipStr " + std::string(chipStr) + " lot-id " + lotId + " serialNum " + serialNum;
         require(take(rest, fields), "a record has the line's fields in order");
         split.out += position + fields;
 
-        if (const auto lotCode = lookUpLot(lotCodes, lotId)) {
-            const std::string id = " 6-digit-id: " + std::to_string(*lotCode) + serialNum + "\n";
+        if (const int lotCode = expectedCode(lotId)) {
+            const std::string id = " 6-digit-id: " + std::to_string(lotCode) + serialNum + "\n";
             require(take(rest, id), "a known-lot record ends with its identifier and a newline");
             split.out += id;
         } else {
@@ -123,8 +136,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Both streams on one, as on a terminal.
     std::ostringstream shared;
     const int status = convert(list, shared, shared);
-    const Split split = checkSharedReport(splitLines(list), shared.str(), buildLotCodes());
-    require(status == (split.rejected ? kExitRejectedLines : kExitSuccess),
+    const Split split = checkSharedReport(splitLines(list), shared.str());
+    require(status == (split.rejected ? 2 : 0),
             "the exit status tells whether any line was rejected");
 
     // Each stream on its own.
@@ -146,7 +159,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     } else {
         const std::string message = " - can't write to standard output\n";
         const std::string& diagnostics = fullErr.str();
-        require(fullStatus == kExitFailure, "a failed write ends the run with status 1");
+        require(fullStatus == 1, "a failed write ends the run with status 1");
         require(diagnostics.size() >= message.size() &&
                     diagnostics.compare(diagnostics.size() - message.size(), message.size(),
                                         message) == 0 &&

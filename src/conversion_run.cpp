@@ -69,24 +69,31 @@ void writeRecord(std::ostream& out, std::int64_t nchips, std::string_view chipSt
     out.write(record.data(), static_cast<std::streamsize>(record.size()));
 }
 
+// Diagnostics are composed first and written at once, so that a line of
+// them never splits where the two streams share a pipe. Returns false when
+// the diagnostic could not be written.
+bool writeDiagnostic(std::ostream& err, std::string_view message)
+{
+    err.write(message.data(), static_cast<std::streamsize>(message.size()));
+    return static_cast<bool>(err);
+}
+
+bool writeRejection(std::ostream& err, std::int64_t nchips, std::string_view reason)
+{
+    std::string message = " nchips ";
+    message += std::to_string(nchips);
+    message += reason;
+    return writeDiagnostic(err, message);
+}
+
 // Flushes the report; on failure says so on `err`.
 bool flushReport(std::ostream& out, std::ostream& err)
 {
     if (out.flush()) {
         return true;
     }
-    err << " - can't write to standard output\n";
+    writeDiagnostic(err, " - can't write to standard output\n");
     return false;
-}
-
-// Diagnostics are composed first and written at once, so that a line of
-// them never splits where the two streams share a pipe.
-void writeRejection(std::ostream& err, std::int64_t nchips, std::string_view reason)
-{
-    std::string message = " nchips ";
-    message += std::to_string(nchips);
-    message += reason;
-    err << message;
 }
 
 }  // namespace
@@ -98,6 +105,9 @@ int convertChipList(const LotCodes& lotCodes, std::istream& chipList, std::ostre
     std::size_t length = 0;
     std::int64_t nchips = 0;
     bool rejectedAny = false;
+    // A diagnostic that cannot be written fails the run, but the report
+    // goes on to its end: losing the diagnostics is no reason to lose it.
+    bool diagnosticLost = false;
 
     for (;; ++nchips) {
         const LineRead read = readLine(chipList, buffer, length);
@@ -106,7 +116,7 @@ int convertChipList(const LotCodes& lotCodes, std::istream& chipList, std::ostre
         }
         if (read == LineRead::kReadError) {
             if (flushReport(out, err)) {
-                err << " - can't read file for input\n";
+                writeDiagnostic(err, " - can't read file for input\n");
             }
             return kExitFailure;
         }
@@ -119,9 +129,10 @@ int convertChipList(const LotCodes& lotCodes, std::istream& chipList, std::ostre
             if (!flushReport(out, err)) {
                 return kExitFailure;
             }
-            writeRejection(err, nchips,
-                           read == LineRead::kTooLong ? " chip string too long! \n"
-                                                      : " chip string too short! \n");
+            diagnosticLost |=
+                !writeRejection(err, nchips,
+                                read == LineRead::kTooLong ? " chip string too long! \n"
+                                                           : " chip string too short! \n");
             rejectedAny = true;
             continue;
         }
@@ -135,11 +146,11 @@ int convertChipList(const LotCodes& lotCodes, std::istream& chipList, std::ostre
         }
         if (!lotCode) {
             // The record's line stays open on the report.
-            err << " unknown lot! \n";
+            diagnosticLost |= !writeDiagnostic(err, " unknown lot! \n");
         }
     }
 
-    if (!flushReport(out, err)) {
+    if (!flushReport(out, err) || diagnosticLost) {
         return kExitFailure;
     }
     return rejectedAny ? kExitRejectedLines : kExitSuccess;

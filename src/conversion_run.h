@@ -10,7 +10,8 @@
 
 // Every line became a record, of a known lot or not.
 inline constexpr int kExitSuccess = 0;
-// The list could not be opened or read, or the report could not be written.
+// The list could not be opened or read, or the report or a diagnostic could
+// not be written.
 inline constexpr int kExitFailure = 1;
 // The list was read to its end, but some lines were too short or too long.
 inline constexpr int kExitRejectedLines = 2;

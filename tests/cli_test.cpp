@@ -64,16 +64,17 @@ INSTANTIATE_TEST_SUITE_P(
         // An unknown lot leaves its record's line open on standard output;
         // through one pipe the diagnostic closes it.
         ListCase{"unknown, unknown, known", kUnknown + "\n" + kUnknown + "\n" + kLot72 + "\n",
-                 fields(0, kUnknown, "G41K12.1", "0555") + fields(1, kUnknown, "G41K12.1", "0555") +
+                 fields(0, kUnknown, kUnknownLotId, "0555") +
+                     fields(1, kUnknown, kUnknownLotId, "0555") +
                      fields(2, kLot72, "G35F72.1", "0042") + " 6-digit-id: 720042\n",
                  kUnknownLot + kUnknownLot,
-                 fields(0, kUnknown, "G41K12.1", "0555") + kUnknownLot +
-                     fields(1, kUnknown, "G41K12.1", "0555") + kUnknownLot +
+                 fields(0, kUnknown, kUnknownLotId, "0555") + kUnknownLot +
+                     fields(1, kUnknown, kUnknownLotId, "0555") + kUnknownLot +
                      fields(2, kLot72, "G35F72.1", "0042") + " 6-digit-id: 720042\n",
                  0},
         ListCase{"unknown lot last", kLot72 + "\n" + kUnknown + "\n",
-                 kRec0Lot72 + fields(1, kUnknown, "G41K12.1", "0555"), kUnknownLot,
-                 kRec0Lot72 + fields(1, kUnknown, "G41K12.1", "0555") + kUnknownLot, 0},
+                 kRec0Lot72 + fields(1, kUnknown, kUnknownLotId, "0555"), kUnknownLot,
+                 kRec0Lot72 + fields(1, kUnknown, kUnknownLotId, "0555") + kUnknownLot, 0},
         ListCase{"same chip twice", kLot72 + "\n" + kLot72 + "\n",
                  kRec0Lot72 + fields(1, kLot72, "G35F72.1", "0042") + " 6-digit-id: 720042\n", "",
                  kRec0Lot72 + fields(1, kLot72, "G35F72.1", "0042") + " 6-digit-id: 720042\n", 0},
@@ -103,9 +104,9 @@ INSTANTIATE_TEST_SUITE_P(
                  2},
         // The diagnostic waits for the open record line before it.
         ListCase{"unknown lot, then too short", kUnknown + "\nx\n",
-                 fields(0, kUnknown, "G41K12.1", "0555"),
+                 fields(0, kUnknown, kUnknownLotId, "0555"),
                  kUnknownLot + " nchips 1 chip string too short! \n",
-                 fields(0, kUnknown, "G41K12.1", "0555") + kUnknownLot +
+                 fields(0, kUnknown, kUnknownLotId, "0555") + kUnknownLot +
                      " nchips 1 chip string too short! \n",
                  2},
         ListCase{"last line without newline", kLot72 + "\n" + kLot99,
@@ -133,6 +134,10 @@ INSTANTIATE_TEST_SUITE_P(
                  fields(0, k22, "G35F83.2", "0") + " 6-digit-id: 990\n" +
                      " nchips 1 chip string too long! \n",
                  2},
+        // The first NUL ends it, not a later one.
+        ListCase{"two NULs in one line", k21 + '\0' + "9" + '\0' + "\n",
+                 fields(0, k21, "G35F83.2", "") + " 6-digit-id: 99\n", "",
+                 fields(0, k21, "G35F83.2", "") + " 6-digit-id: 99\n", 0},
         ListCase{"NUL before the serial number", k20 + std::string(1, '\0') + "0042\n", "",
                  " nchips 0 chip string too short! \n", " nchips 0 chip string too short! \n", 2},
         ListCase{"letters and spaces in the serial number", kLetters + "\n",
@@ -228,17 +233,56 @@ TEST(ChipList, EmptyListToUnwritableReport)
     EXPECT_EQ(runChipid(dir.path, StdoutTo::kClosed).status, 0);
 }
 
-// Without standard error the report is still complete and the exit status
-// still tells of the rejected line.
-TEST(ChipList, ClosedStderr)
+struct StreamsCase {
+    StdoutTo stdoutTo;
+    StderrTo stderrTo;
+};
+
+std::ostream& operator<<(std::ostream& os, const StreamsCase& c)
 {
-    TempDir dir;
-    writeFile(dir.path / "examples.txt", kLot72 + "\nshort\n" + kUnknown + "\n");
-    RunOptions options;
-    options.closeStderr = true;
-    const RunResult run = runChipid(dir.path, options);
-    EXPECT_EQ(run.out, kRec0Lot72 + fields(2, kUnknown, "G41K12.1", "0555"));
-    EXPECT_EQ(run.status, 2);
+    return os << "Stdout" << c.stdoutTo << "Stderr" << c.stderrTo;
 }
+
+class UnwritableDiagnostics : public testing::TestWithParam<StreamsCase> {};
+
+// A diagnostic that cannot be written fails the run with status 1, whatever
+// it was, but the report on standard output is still whole.
+TEST_P(UnwritableDiagnostics, FailTheRunButKeepTheReport)
+{
+    const struct {
+        const char* name;
+        std::string list;
+        std::string out;
+        int status;
+    } cases[] = {
+        {"unknown lot", kLot72 + "\n" + kUnknown + "\n" + kLot99 + "\n",
+         kRec0Lot72 + fields(1, kUnknown, kUnknownLotId, "0555") +
+             fields(2, kLot99, "G35F83.2", "0007") + " 6-digit-id: 990007\n",
+         1},
+        {"too short", kLot72 + "\nshort\n" + kLot99 + "\n",
+         kRec0Lot72 + fields(2, kLot99, "G35F83.2", "0007") + " 6-digit-id: 990007\n", 1},
+        {"too long", kLot72 + "\n" + kLot72 + "9\n" + kLot99 + "\n",
+         kRec0Lot72 + fields(2, kLot99, "G35F83.2", "0007") + " 6-digit-id: 990007\n", 1},
+        // Nothing to say, nothing lost.
+        {"known lots only", kLot72 + "\n", kRec0Lot72, 0},
+    };
+    for (const auto& c : cases) {
+        TempDir dir;
+        writeFile(dir.path / "examples.txt", c.list);
+        RunOptions options;
+        options.stdoutTo = GetParam().stdoutTo;
+        options.stderrTo = GetParam().stderrTo;
+        const RunResult run = runChipid(dir.path, options);
+        EXPECT_EQ(run.out, c.out) << c.name;
+        EXPECT_EQ(run.status, c.status) << c.name;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Stderr, UnwritableDiagnostics,
+                         testing::Values(StreamsCase{StdoutTo::kOwnPipe, StderrTo::kDevFull},
+                                         StreamsCase{StdoutTo::kOwnPipe, StderrTo::kClosed},
+                                         StreamsCase{StdoutTo::kFile, StderrTo::kDevFull},
+                                         StreamsCase{StdoutTo::kFile, StderrTo::kClosed}),
+                         testing::PrintToStringParamName());
 
 }  // namespace

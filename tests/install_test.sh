@@ -10,7 +10,7 @@ trap 'rm -rf "$root"' EXIT
 DESTDIR="$root/dest" cmake --install "$build" --prefix /opt/chipid >/dev/null
 expected="./opt/chipid/bin/chipid
 ./opt/chipid/share/doc/chipid/LICENSE
-./opt/chipid/share/doc/chipid/README.md
+./opt/chipid/share/doc/chipid/README
 ./opt/chipid/share/man/man1/chipid.1"
 actual=$(cd "$root/dest" && find . -type f | sort)
 if [[ $actual != "$expected" ]]; then

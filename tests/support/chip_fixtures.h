@@ -5,10 +5,13 @@
 
 #include <string>
 
-// G35F72.1 is lot 72, G35F83.2 is lot 99; G41K12.1 is no known lot.
+// G35F72.1 is lot 72, G35F83.2 is lot 99. The unknown lot's id has a hyphen
+// where every lot id has its dot, so that no lot added to the table can
+// make it known.
 inline const std::string kLot72 = "W07A0312G35F72.1A1-030042";
 inline const std::string kLot99 = "W08C0023G35F83.2C4-080007";
-inline const std::string kUnknown = "W09D0103G41K12.1D1-020555";
+inline const std::string kUnknownLotId = "G41K12-1";
+inline const std::string kUnknown = "W09D0103" + kUnknownLotId + "D1-020555";
 
 // The fields of one record, up to and including the serial number.
 inline std::string fields(long long nchips, const std::string& chipStr, const std::string& lotId,

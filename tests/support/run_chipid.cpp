@@ -10,12 +10,16 @@
 #include <cerrno>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <stdexcept>
 #include <system_error>
 
 #include "chipid_command.h"
 
 namespace {
+
+// The report's file with StdoutTo::kFile, in the run's directory.
+constexpr const char* kReportFile = "chipid-report.out";
 
 [[noreturn]] void throwErrno(const char* what)
 {
@@ -37,21 +41,39 @@ namespace {
         case StdoutTo::kStderrPipe:
             stdoutFd = errWrite;
             break;
+        case StdoutTo::kFile:
+            stdoutFd = open(kReportFile, O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            break;
         case StdoutTo::kDevFull:
             stdoutFd = open("/dev/full", O_WRONLY);
             break;
         case StdoutTo::kClosed:
             break;
     }
+    int stderrFd = -1;
+    switch (options.stderrTo) {
+        case StderrTo::kOwnPipe:
+            stderrFd = errWrite;
+            break;
+        case StderrTo::kDevFull:
+            stderrFd = open("/dev/full", O_WRONLY);
+            break;
+        case StderrTo::kClosed:
+            break;
+    }
+    // Both are placed before either is closed, so that a descriptor just
+    // opened cannot land on 1 or 2 by accident.
     if (stdoutFd >= 0) {
         dup2(stdoutFd, STDOUT_FILENO);
-    } else {
+    }
+    if (stderrFd >= 0) {
+        dup2(stderrFd, STDERR_FILENO);
+    }
+    if (stdoutFd < 0) {
         close(STDOUT_FILENO);
     }
-    if (options.closeStderr) {
+    if (stderrFd < 0) {
         close(STDERR_FILENO);
-    } else {
-        dup2(errWrite, STDERR_FILENO);
     }
     // No standard input: the tool must not need one. The pipes' own
     // descriptors close on exec.
@@ -69,12 +91,27 @@ std::ostream& operator<<(std::ostream& os, StdoutTo stdoutTo)
             return os << "OwnPipe";
         case StdoutTo::kStderrPipe:
             return os << "StderrPipe";
+        case StdoutTo::kFile:
+            return os << "File";
         case StdoutTo::kDevFull:
             return os << "DevFull";
         case StdoutTo::kClosed:
             return os << "Closed";
     }
     return os << "StdoutTo(" << static_cast<int>(stdoutTo) << ")";
+}
+
+std::ostream& operator<<(std::ostream& os, StderrTo stderrTo)
+{
+    switch (stderrTo) {
+        case StderrTo::kOwnPipe:
+            return os << "OwnPipe";
+        case StderrTo::kDevFull:
+            return os << "DevFull";
+        case StderrTo::kClosed:
+            return os << "Closed";
+    }
+    return os << "StderrTo(" << static_cast<int>(stderrTo) << ")";
 }
 
 std::string chipidUnderTest()
@@ -147,6 +184,10 @@ RunResult runChipid(const std::filesystem::path& dir, const RunOptions& options)
     }
     result.status = WIFEXITED(waitStatus) ? WEXITSTATUS(waitStatus) : 128 + WTERMSIG(waitStatus);
     result.peakRssKiB = usage.ru_maxrss;
+    if (options.stdoutTo == StdoutTo::kFile) {
+        std::ifstream report(dir / kReportFile, std::ios::binary);
+        result.out.assign(std::istreambuf_iterator<char>(report), {});
+    }
     return result;
 }
 

@@ -13,21 +13,30 @@
 enum class StdoutTo {
     kOwnPipe,     // its own pipe, apart from standard error
     kStderrPipe,  // the same pipe as standard error, as on a terminal
+    kFile,        // a regular file, read back after the run
     kDevFull,     // /dev/full: every write fails
     kClosed,      // no standard output at all
 };
 
+// Where the child's standard error goes.
+enum class StderrTo {
+    kOwnPipe,  // its own pipe
+    kDevFull,  // /dev/full: every write fails
+    kClosed,   // no standard error at all
+};
+
 // Names the destination, for test names and messages.
 std::ostream& operator<<(std::ostream& os, StdoutTo stdoutTo);
+std::ostream& operator<<(std::ostream& os, StderrTo stderrTo);
 
 struct RunOptions {
     StdoutTo stdoutTo = StdoutTo::kOwnPipe;
-    bool closeStderr = false;
+    StderrTo stderrTo = StderrTo::kOwnPipe;
     std::vector<std::string> args;
 };
 
 struct RunResult {
-    std::string out;  // standard output, or both streams with kStderrPipe
+    std::string out;  // standard output (pipe or file), or both streams with kStderrPipe
     std::string err;  // standard error when it has its own pipe
     int status = -1;  // exit status; 128 + signal number if killed
     long peakRssKiB = 0;
