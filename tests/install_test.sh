@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # cmake --install honours --prefix and DESTDIR and puts exactly the binary,
-# the manual page, the README and the licence in place.
+# the manual page, the installed users' README and the licence in place;
+# with --strip, as the README says to install, the binary has no symbols.
 #   install_test.sh BUILD_DIR
 set -euo pipefail
 build=$1
 root=$(mktemp -d)
 trap 'rm -rf "$root"' EXIT
 
-DESTDIR="$root/dest" cmake --install "$build" --prefix /opt/chipid >/dev/null
+DESTDIR="$root/dest" cmake --install "$build" --prefix /opt/chipid --strip >/dev/null
 expected="./opt/chipid/bin/chipid
 ./opt/chipid/share/doc/chipid/LICENSE
 ./opt/chipid/share/doc/chipid/README
@@ -18,4 +19,8 @@ if [[ $actual != "$expected" ]]; then
     exit 1
 fi
 [[ -x $root/dest/opt/chipid/bin/chipid ]] || { echo "chipid is not executable" >&2; exit 1; }
+! readelf -S "$root/dest/opt/chipid/bin/chipid" | grep -q '\.symtab' ||
+    { echo "--strip left the symbol table in chipid" >&2; exit 1; }
+grep -q "^chipid [0-9]" "$root/dest/opt/chipid/share/doc/chipid/README" ||
+    { echo "the installed README has no version" >&2; exit 1; }
 echo "install: ok"

@@ -93,7 +93,7 @@ debian_build() {
     (cd "$work/$name/chipid-$version" && dpkg-buildpackage -us -uc "$@") >"$work/$name.log" 2>&1 ||
         { tail -n 40 "$work/$name.log" >&2; fail "dpkg-buildpackage $* fails"; }
     # lintian's notice that it runs as root is no tag.
-    lintian --pedantic -I --fail-on error,warning,info "$work/$name"/*.changes \
+    TMPDIR=$work lintian --pedantic -I --fail-on error,warning,info "$work/$name"/*.changes \
         >"$work/$name.lintian" 2>&1 || status=$?
     grep -v '^running with root privileges' "$work/$name.lintian" >&2 && status=1
     ((status == 0)) || fail "lintian has something to say on the $name package"
