@@ -1,17 +1,22 @@
 #!/usr/bin/env bash
 # The manual page, as configured in the build, carries the project's version
 # and an ISO date, renders without a single warning from groff, man or
-# mandoc, and documents every message the tool writes.
-#   manual_test.sh MANUAL_PAGE
+# mandoc, and documents every message the tool writes; its EXAMPLES, run
+# with the built chipid on the sample list, do what the page says.
+#   manual_test.sh MANUAL_PAGE SAMPLE_LIST CHIPID_COMMAND...
+# CHIPID_COMMAND is the built chipid, after its emulator in a cross build.
 set -euo pipefail
 page=$1
+sample=$(cd "$(dirname "$2")" && pwd)/$(basename "$2")
+chipid_command=("${@:3}")
 # A missing tool fails the check: a skipped check would pass nothing.
 for tool in groff:groff-base man:man-db mandoc:mandoc; do
     command -v "${tool%%:*}" >/dev/null ||
         { echo "manual: ${tool%%:*} is missing: apt-get install ${tool#*:}" >&2; exit 1; }
 done
 errors=$(mktemp)
-trap 'rm -f "$errors"' EXIT
+work=$(mktemp -d)
+trap 'rm -rf "$errors" "$work"' EXIT
 
 grep -Eq '^\.TH CHIPID 1 [0-9]{4}-[0-9]{2}-[0-9]{2} "chipid [0-9]+\.[0-9]+\.[0-9]+" ' "$page" ||
     { echo "no version or ISO date in: $(grep '^\.TH' "$page")" >&2; exit 1; }
@@ -34,4 +39,44 @@ for message in "unknown lot!" "chip string too short!" "chip string too long!" \
     "- can't write to standard output" SIGPIPE SIGXFSZ; do
     grep -qF -- "$message" <<<"$rendered" || { echo "not documented: $message" >&2; exit 1; }
 done
+# Every message, as the page quotes it between double quotes, is the
+# tool's own line, trailing space included: grep -x finds it.
+for quoted in "unknown lot! " "nchips N chip string too short! " "nchips N chip string too long! "; do
+    grep -qF "\" $quoted\"" <<<"$rendered" || { echo "not quoted: \" $quoted\"" >&2; exit 1; }
+done
+
+# The EXAMPLES, run as written on the sample list (12 chips, one of an
+# unknown lot), with the built chipid first on PATH.
+cp "$sample" "$work/examples.txt"
+cd "$work"
+mkdir bin
+printf '#!/bin/sh\nexec %s "$@"\n' "${chipid_command[*]@Q}" >bin/chipid
+chmod +x bin/chipid
+PATH=$work/bin:$PATH
+trimmed=$(sed "s/^ *//" <<<"$rendered")
+check() { [[ $2 == "$3" ]] || { echo "manual example: $1: got '$2', expected '$3'" >&2; exit 1; }; }
+grep -qx '$ chipid >report.txt 2>&1' <<<"$trimmed" || { echo "no example: 2>&1" >&2; exit 1; }
+chipid >report.txt 2>&1
+check "one record per line" "$(wc -l <report.txt)" 12
+check "the unknown lot's line" "$(grep -c ' unknown lot! $' report.txt)" 1
+chipid >report.txt 2>problems.txt
+check "separate streams run on" "$(wc -l <report.txt)" 11
+check "problems say no line" "$(cat problems.txt)" " unknown lot! "
+grep -qxF "$ chipid 2>/dev/null | sed -n 's/.* 6-digit-id: //p'" <<<"$trimmed" ||
+    { echo "no example: sed" >&2; exit 1; }
+check "identifiers" "$(chipid 2>/dev/null | sed -n 's/.* 6-digit-id: //p' | head -n 1)" 720042
+check "identifiers" "$(chipid 2>/dev/null | sed -n 's/.* 6-digit-id: //p' | wc -l)" 11
+grep -qxF "$ chipid 2>&1 >/dev/null | grep -cx ' unknown lot! '" <<<"$trimmed" ||
+    { echo "no example: grep -cx" >&2; exit 1; }
+check "unknown lots counted" "$(chipid 2>&1 >/dev/null | grep -cx ' unknown lot! ')" 1
+
+# EXIT STATUS: a reader that leaves early ends a long run with SIGPIPE, and
+# the file size limit ends it with SIGXFSZ.
+mkdir long
+for ((i = 0; i < 2000; i++)); do echo W07A0312G35F72.1A1-030042; done >long/examples.txt
+cd long
+status=$(set +o pipefail; chipid | head -n 1 >/dev/null; echo "${PIPESTATUS[0]}")
+check "chipid | head -1" "$status" 141
+status=$( (ulimit -f 1 && chipid >report.txt 2>/dev/null) && echo 0 || echo $?)
+check "ulimit -f" "$status" 153
 echo "manual: ok"
