@@ -42,6 +42,15 @@ refused "$work/full-out" "into a folder that holds a file" "is not empty"
     git -c user.name=test -c user.email=test@example.org commit --quiet -am "Another version")
 refused "$work/refused-out" "with the changelog at another version" "debian/changelog is at"
 
+# A source package built by hand from a work tree that has been built in
+# leaves the build trees out (debian/source/options).
+mkdir -p "$work/refused/build/CMakeFiles" "$work/refused/build-test/tests" "$work/refused/.git/x"
+touch "$work/refused/build/CMakeFiles/x" "$work/refused/build-test/tests/x"
+(cd "$work/refused" && dpkg-buildpackage -S -us -uc -d) >"$work/by-hand.log" 2>&1 ||
+    { cat "$work/by-hand.log" >&2; fail "dpkg-buildpackage -S fails"; }
+tar -tJf "$work/chipid_$version.tar.xz" | grep -Eq '/(build|build-test|\.git)/' &&
+    fail "dpkg-buildpackage -S packs build trees or .git"
+
 git clone --quiet "$source" "$work/one/chipid"
 (cd "$work/one/chipid" && umask 022 && bash tools/release.sh "$work/one/out") >"$work/one.log" 2>&1 ||
     { tail -n 40 "$work/one.log" >&2; fail "the release fails as $(id -un) with umask 022"; }
