@@ -82,6 +82,14 @@ constexpr const char* kReportFile = "chipid-report.out";
     _exit(127);
 }
 
+// The chipid the tests run: this build's unless the environment names
+// another.
+std::string chipidUnderTest()
+{
+    const char* chosen = std::getenv("CHIPID_UNDER_TEST");
+    return chosen != nullptr && *chosen != '\0' ? chosen : CHIPID_EXECUTABLE;
+}
+
 }  // namespace
 
 std::ostream& operator<<(std::ostream& os, StdoutTo stdoutTo)
@@ -112,12 +120,6 @@ std::ostream& operator<<(std::ostream& os, StderrTo stderrTo)
             return os << "Closed";
     }
     return os << "StderrTo(" << static_cast<int>(stderrTo) << ")";
-}
-
-std::string chipidUnderTest()
-{
-    const char* chosen = std::getenv("CHIPID_UNDER_TEST");
-    return chosen != nullptr && *chosen != '\0' ? chosen : CHIPID_EXECUTABLE;
 }
 
 RunResult runChipid(const std::filesystem::path& dir, const RunOptions& options)

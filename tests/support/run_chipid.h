@@ -42,10 +42,9 @@ struct RunResult {
     long peakRssKiB = 0;
 };
 
-// The chipid the tests run: this build's, or the one that the environment
-// variable CHIPID_UNDER_TEST names (a packaged or released binary).
-std::string chipidUnderTest();
-
+// Runs this build's chipid, or the one that the environment variable
+// CHIPID_UNDER_TEST names (a packaged or released binary), through the
+// build's emulator in a cross build.
 RunResult runChipid(const std::filesystem::path& dir, const RunOptions& options = {});
 RunResult runChipid(const std::filesystem::path& dir, StdoutTo stdoutTo);
 
