@@ -1,18 +1,26 @@
 #!/usr/bin/env bash
 # Benchmarks chipid against bench/chipid.awk, an awk program that writes the
-# same report with the same flush after every record.
+# same report with the same flush after every record, and against
+# bench/floor.c, the same report from the same system calls in plain C.
 #
 #   bash bench/run.sh [--check-only] [LINES] [RUNS]
 #
-# Builds chipid in build-bench, writes a deterministic list of LINES chip
-# strings (default 1000000; about 95% known lots), checks that both programs
-# write identical bytes on both streams and the same exit status, and then,
-# unless --check-only, prints for each: the median wall time over RUNS
-# alternating runs (default 7) with the report written to a file, the ratio
-# chipid/awk, write system calls per record (strace -c, on the first 100000
-# lines) and peak resident
-# memory (/usr/bin/time) on a thousand lines, on the list and on one 200 MB
-# line. Needs mawk, strace and time.
+# Builds chipid in build-bench, and dynamically linked in
+# build-bench-dynamic, since valgrind cannot see malloc in a static binary.
+# Counts chipid's heap allocations (valgrind) on 1000 and on 100000 lines
+# of every kind (known and unknown lots, too short, too long, NUL, CR LF)
+# and fails if the second count is larger: no line costs an allocation. Writes a deterministic list of LINES chip strings
+# (default 1000000; about 95% known lots) and checks that the three
+# programs write identical bytes on both streams with the same exit status.
+# Unless --check-only, it then prints: the median wall time of each over
+# RUNS rotating runs (default 7) with the report written to a file, and the
+# ratios chipid/awk and chipid/floor; for chipid and awk, write system calls
+# per record (strace -c, on the first 100000 lines) and peak resident memory
+# (/usr/bin/time) on a thousand lines, on the list and on one 200 MB line;
+# for chipid and the floor, heap allocations on 1000 and 100000 lines and
+# instructions per record (callgrind: 100000 lines less 1000, over 99000
+# records, so that start-up is left out). Needs mawk, valgrind, strace and
+# time.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -29,24 +37,74 @@ awk_program=(mawk -f "$root/bench/chipid.awk" examples.txt)
 cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DCHIPID_BUILD_TESTING=OFF >/dev/null
 cmake --build build-bench >/dev/null
 chipid=$root/build-bench/chipid
+cmake -S . -B build-bench-dynamic -G Ninja -DCMAKE_BUILD_TYPE=Release -DCHIPID_BUILD_TESTING=OFF \
+    -DCHIPID_STATIC=OFF >/dev/null
+cmake --build build-bench-dynamic >/dev/null
+"${CC:-cc}" -O2 -Wall -Wextra -Wpedantic -std=c11 -o build-bench/floor bench/floor.c
+floor_program=$root/build-bench/floor
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-mkdir "$work/list" "$work/thousand" "$work/huge" "$work/sample"
+mkdir "$work/list" "$work/thousand" "$work/huge" "$work/sample" "$work/hundred-thousand"
 mawk -v lines="$lines" -f bench/make-list.awk >"$work/list/examples.txt"
 mawk -v lines=1000 -f bench/make-list.awk >"$work/thousand/examples.txt"
+mawk -v lines=100000 -f bench/make-list.awk >"$work/hundred-thousand/examples.txt"
 
-# Both programs, same list: same bytes on each stream and the same status.
-cd "$work/list"
-status_chipid=0 status_awk=0
-"$chipid" >chipid.out 2>chipid.err || status_chipid=$?
-"${awk_program[@]}" >awk.out 2>awk.err || status_awk=$?
-if ! cmp -s chipid.out awk.out || ! cmp -s chipid.err awk.err ||
-    [[ $status_chipid != "$status_awk" ]]; then
-    echo "bench: chipid and the awk program disagree on $lines lines" >&2
+# Heap allocations of one run in the list folder $1. A run that valgrind
+# did not count fails the script rather than count as none.
+heap_allocations() {
+    (cd "$1" && valgrind --log-file="$work/memcheck.txt" "${@:2}" >/dev/null 2>&1) || true
+    awk '/total heap usage:/ { gsub(",", "", $5); n = $5 } END { if (n == "") exit 1; print n }' \
+        "$work/memcheck.txt" || { echo "bench: valgrind counted no heap use" >&2; exit 1; }
+}
+# Instructions of one run in the list folder $1.
+instructions() {
+    (cd "$1" && valgrind --tool=callgrind --callgrind-out-file=/dev/null \
+        --log-file="$work/callgrind.txt" "${@:2}" >/dev/null 2>&1) || true
+    awk '/Collected :/ { n = $NF } END { if (n == "") exit 1; print n }' "$work/callgrind.txt" ||
+        { echo "bench: callgrind counted no instructions" >&2; exit 1; }
+}
+
+# The allocation check's lists hold every kind of line in turn: known and
+# unknown lots as made, cut short, too long, with a NUL, with a CR LF end.
+mixed_list() {
+    mawk -v lines="$1" -f bench/make-list.awk |
+        mawk '{ kind = NR % 5 }
+            kind == 1 { $0 = substr($0, 1, 10) }
+            kind == 2 { $0 = $0 "0123456789" }
+            kind == 3 { $0 = substr($0, 1, 22) "@" substr($0, 23) }
+            kind == 4 { $0 = $0 "\r" }
+            { print }' | tr '@' '\0'
+}
+mkdir "$work/mixed-thousand" "$work/mixed-hundred-thousand"
+mixed_list 1000 >"$work/mixed-thousand/examples.txt"
+mixed_list 100000 >"$work/mixed-hundred-thousand/examples.txt"
+chipid_dynamic=$root/build-bench-dynamic/chipid
+allocations_thousand=$(heap_allocations "$work/mixed-thousand" "$chipid_dynamic")
+allocations_hundred_thousand=$(heap_allocations "$work/mixed-hundred-thousand" "$chipid_dynamic")
+echo "chipid's heap allocations on every kind of line: $allocations_thousand on 1000 lines," \
+    "$allocations_hundred_thousand on 100000 lines"
+if ((allocations_hundred_thousand > allocations_thousand)); then
+    echo "bench: chipid allocates per line ($allocations_hundred_thousand allocations on" \
+        "100000 lines, $allocations_thousand on 1000)" >&2
     exit 1
 fi
-echo "chipid and awk agree on $lines lines: $(wc -c <chipid.out) bytes out," \
+
+# Every program, same list: same bytes on each stream and the same status.
+cd "$work/list"
+status_chipid=0 status_awk=0 status_floor=0
+"$chipid" >chipid.out 2>chipid.err || status_chipid=$?
+"${awk_program[@]}" >awk.out 2>awk.err || status_awk=$?
+"$floor_program" >floor.out 2>floor.err || status_floor=$?
+for other in awk floor; do
+    status_other=status_$other
+    if ! cmp -s chipid.out "$other.out" || ! cmp -s chipid.err "$other.err" ||
+        [[ $status_chipid != "${!status_other}" ]]; then
+        echo "bench: chipid and the $other program disagree on $lines lines" >&2
+        exit 1
+    fi
+done
+echo "chipid, awk and floor agree on $lines lines: $(wc -c <chipid.out) bytes out," \
     "$(wc -l <chipid.err) diagnostics, exit status $status_chipid"
 $check_only && exit 0
 
@@ -63,12 +121,15 @@ median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 
 : >chipid.times
 : >awk.times
+: >floor.times
 for ((i = 0; i < runs; i++)); do
     wall_ns "$chipid" >>chipid.times
     wall_ns "${awk_program[@]}" >>awk.times
+    wall_ns "$floor_program" >>floor.times
 done
 chipid_ns=$(median <chipid.times)
 awk_ns=$(median <awk.times)
+floor_ns=$(median <floor.times)
 
 # System calls are counted on the first 100000 lines at most: strace slows
 # every call, and the count per record does not depend on the length.
@@ -116,6 +177,33 @@ for program in chipid awk; do
         "$(peak_kib "$work/list" "${command[@]}")" \
         "$(peak_kib "$work/huge" "${command[@]}")"
 done
+echo "floor wall (s): $(awk -v ns="$floor_ns" 'BEGIN { printf "%.3f", ns / 1e9 }')"
 echo "ratio chipid/awk (wall): $(awk -v c="$chipid_ns" -v a="$awk_ns" \
     'BEGIN { printf "%.2f", c / a }')"
+echo "ratio chipid/floor (wall): $(awk -v c="$chipid_ns" -v f="$floor_ns" \
+    'BEGIN { printf "%.2f", c / f }')"
 echo "write floor per record (one per known lot, two per unknown): $floor"
+
+echo
+echo "valgrind: heap allocations (dynamic build) and instructions per record" \
+    "(callgrind, 100000 lines less 1000 lines, over 99000 records)"
+printf '%-7s %16s %16s %14s\n' program "allocs 1e3" "allocs 1e5" "instr/record"
+declare -A per_record
+for program in chipid floor; do
+    if [[ $program == chipid ]]; then
+        counted=$chipid_dynamic
+        timed=$chipid
+    else
+        counted=$floor_program
+        timed=$floor_program
+    fi
+    thousand=$(instructions "$work/thousand" "$timed")
+    hundred_thousand=$(instructions "$work/hundred-thousand" "$timed")
+    per_record[$program]=$(awk -v a="$thousand" -v b="$hundred_thousand" \
+        'BEGIN { printf "%.0f", (b - a) / 99000 }')
+    printf '%-7s %16s %16s %14s\n' "$program" "$(heap_allocations "$work/thousand" "$counted")" \
+        "$(heap_allocations "$work/hundred-thousand" "$counted")" "${per_record[$program]}"
+done
+echo "ratio chipid/floor (instructions per record):" \
+    "$(awk -v c="${per_record[chipid]}" -v f="${per_record[floor]}" \
+        'BEGIN { printf "%.2f", c / f }')"

@@ -1,17 +1,10 @@
 #include "chip_string.h"
 
-std::string lotIdOf(std::string_view chipStr)
-{
-    return std::string(chipStr.substr(kLotIdPos, kLotIdLen));
-}
+#include <algorithm>
+#include <charconv>
 
-std::string serialNumOf(std::string_view chipStr)
+char* putSixDigitId(char* out, std::int32_t lotCode, std::string_view serialNum)
 {
-    return std::string(chipStr.substr(kSerialNumPos, kSerialNumLen));
-}
-
-void appendSixDigitId(std::string& record, std::int32_t lotCode, std::string_view serialNum)
-{
-    record += std::to_string(lotCode);
-    record += serialNum;
+    out = std::to_chars(out, out + kSixDigitIdMaxLen, lotCode).ptr;
+    return std::copy(serialNum.begin(), serialNum.end(), out);
 }

@@ -5,7 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <string>
+#include <limits>
 #include <string_view>
 
 // Longest line, in bytes before its line end, that the chip list may hold.
@@ -21,15 +21,30 @@ inline constexpr std::size_t kSerialNumLen = 4;
 // cut short by the end of the string, the lot id never is.
 inline constexpr std::size_t kMinChipStrLen = kSerialNumPos;
 
-// The lot id, columns 8-15. `chipStr` must hold at least kMinChipStrLen bytes.
-std::string lotIdOf(std::string_view chipStr);
+// The longest six-digit identifier: any lot code in decimal, sign
+// included, then a whole serial number.
+inline constexpr std::size_t kSixDigitIdMaxLen =
+    std::numeric_limits<std::int32_t>::digits10 + 2 + kSerialNumLen;
+
+// The fields are views into `chipStr`, which must hold at least
+// kMinChipStrLen bytes and outlive them.
+
+// The lot id, columns 8-15.
+constexpr std::string_view lotIdOf(std::string_view chipStr)
+{
+    return chipStr.substr(kLotIdPos, kLotIdLen);
+}
 
 // The serial number, columns 21-24, shorter when the chip string ends
-// earlier. `chipStr` must hold at least kMinChipStrLen bytes.
-std::string serialNumOf(std::string_view chipStr);
+// earlier.
+constexpr std::string_view serialNumOf(std::string_view chipStr)
+{
+    return chipStr.substr(kSerialNumPos, kSerialNumLen);
+}
 
-// Appends the six-digit identifier to a report record: the lot code in
-// decimal, then the serial number unchanged.
-void appendSixDigitId(std::string& record, std::int32_t lotCode, std::string_view serialNum);
+// Writes the six-digit identifier at `out`, which has room for
+// kSixDigitIdMaxLen bytes: the lot code in decimal, then `serialNum`
+// (at most kSerialNumLen bytes) unchanged. Returns the end of what it wrote.
+char* putSixDigitId(char* out, std::int32_t lotCode, std::string_view serialNum);
 
 #endif

@@ -1,11 +1,12 @@
 #include "conversion_run.h"
 
+#include <algorithm>
 #include <array>
+#include <charconv>
 #include <cstddef>
 #include <cstdint>
 #include <limits>
 #include <optional>
-#include <string>
 #include <string_view>
 
 #include "chip_string.h"
@@ -24,7 +25,7 @@ enum class LineRead { kLine, kTooLong, kEnd, kReadError };
 LineRead readLine(std::istream& chipList, std::array<char, kReadBufferSize>& buffer,
                   std::size_t& length)
 {
-    chipList.getline(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+    chipList.getline(buffer.data(), static_cast<std::streamsize>(buffer.size()), '\n');
     const auto extracted = static_cast<std::size_t>(chipList.gcount());
     if (chipList.bad()) {
         return LineRead::kReadError;
@@ -46,27 +47,55 @@ LineRead readLine(std::istream& chipList, std::array<char, kReadBufferSize>& buf
     return length > kLineLimit ? LineRead::kTooLong : LineRead::kLine;
 }
 
-// Writes one record of the report. Composed first and written at once, it
-// takes a third fewer instructions than field by field through the stream.
+// The fixed texts of a record and of a rejection.
+constexpr std::string_view kNchipsLabel = " nchips ";
+constexpr std::string_view kChipStrLabel = " chipStr ";
+constexpr std::string_view kLotIdLabel = " lot-id ";
+constexpr std::string_view kSerialNumLabel = " serialNum ";
+constexpr std::string_view kSixDigitIdLabel = " 6-digit-id: ";
+constexpr std::string_view kTooShort = " chip string too short! \n";
+constexpr std::string_view kTooLong = " chip string too long! \n";
+
+// The longest line counter in decimal, sign included.
+constexpr std::size_t kCountMaxLen = std::numeric_limits<std::int64_t>::digits10 + 2;
+
+// The longest record: every field at its longest, and the newline.
+constexpr std::size_t kRecordCapacity = kNchipsLabel.size() + kCountMaxLen + kChipStrLabel.size() +
+                                        kLineLimit + kLotIdLabel.size() + kLotIdLen +
+                                        kSerialNumLabel.size() + kSerialNumLen +
+                                        kSixDigitIdLabel.size() + kSixDigitIdMaxLen + 1;
+static_assert(kNchipsLabel.size() + kCountMaxLen + kTooShort.size() <= kRecordCapacity &&
+              kNchipsLabel.size() + kCountMaxLen + kTooLong.size() <= kRecordCapacity);
+
+// Records and rejections are composed here before they are written, so
+// that the run allocates nothing per line.
+using RecordBuffer = std::array<char, kRecordCapacity>;
+
+char* put(char* at, std::string_view text)
+{
+    return std::copy(text.begin(), text.end(), at);
+}
+
+char* putCount(char* at, std::int64_t nchips)
+{
+    return std::to_chars(at, at + kCountMaxLen, nchips).ptr;
+}
+
+// Writes one record of the report, composed first and written at once.
 // Without a lot code the record's line stays open.
-void writeRecord(std::ostream& out, std::int64_t nchips, std::string_view chipStr,
-                 std::string_view lotId, std::string_view serialNum,
+void writeRecord(std::ostream& out, RecordBuffer& record, std::int64_t nchips,
+                 std::string_view chipStr, std::string_view lotId, std::string_view serialNum,
                  std::optional<std::int32_t> lotCode)
 {
-    std::string record = " nchips ";
-    record += std::to_string(nchips);
-    record += " chipStr ";
-    record += chipStr;
-    record += " lot-id ";
-    record += lotId;
-    record += " serialNum ";
-    record += serialNum;
+    char* end = putCount(put(record.data(), kNchipsLabel), nchips);
+    end = put(put(end, kChipStrLabel), chipStr);
+    end = put(put(end, kLotIdLabel), lotId);
+    end = put(put(end, kSerialNumLabel), serialNum);
     if (lotCode) {
-        record += " 6-digit-id: ";
-        appendSixDigitId(record, *lotCode, serialNum);
-        record += '\n';
+        end = putSixDigitId(put(end, kSixDigitIdLabel), *lotCode, serialNum);
+        *end++ = '\n';
     }
-    out.write(record.data(), static_cast<std::streamsize>(record.size()));
+    out.write(record.data(), end - record.data());
 }
 
 // Diagnostics are composed first and written at once, so that a line of
@@ -78,22 +107,28 @@ bool writeDiagnostic(std::ostream& err, std::string_view message)
     return static_cast<bool>(err);
 }
 
-bool writeRejection(std::ostream& err, std::int64_t nchips, std::string_view reason)
+bool writeRejection(std::ostream& err, RecordBuffer& message, std::int64_t nchips,
+                    std::string_view reason)
 {
-    std::string message = " nchips ";
-    message += std::to_string(nchips);
-    message += reason;
-    return writeDiagnostic(err, message);
+    char* end = put(putCount(put(message.data(), kNchipsLabel), nchips), reason);
+    return writeDiagnostic(err, std::string_view(message.data(), end - message.data()));
+}
+
+// Whether the report took everything written to it; on failure says so on
+// `err`.
+bool reportIntact(std::ostream& out, std::ostream& err)
+{
+    if (out) {
+        return true;
+    }
+    writeDiagnostic(err, " - can't write to standard output\n");
+    return false;
 }
 
 // Flushes the report; on failure says so on `err`.
 bool flushReport(std::ostream& out, std::ostream& err)
 {
-    if (out.flush()) {
-        return true;
-    }
-    writeDiagnostic(err, " - can't write to standard output\n");
-    return false;
+    return reportIntact(out.flush(), err);
 }
 
 }  // namespace
@@ -102,12 +137,16 @@ int convertChipList(const LotCodes& lotCodes, std::istream& chipList, std::ostre
                     std::ostream& err)
 {
     std::array<char, kReadBufferSize> buffer{};
+    RecordBuffer record{};
     std::size_t length = 0;
     std::int64_t nchips = 0;
     bool rejectedAny = false;
     // A diagnostic that cannot be written fails the run, but the report
     // goes on to its end: losing the diagnostics is no reason to lose it.
     bool diagnosticLost = false;
+    // Every write to the report is flushed as it is made, as on err: one
+    // write per record, and none of the report waits behind a diagnostic.
+    out.setf(std::ios::unitbuf);
 
     for (;; ++nchips) {
         const LineRead read = readLine(chipList, buffer, length);
@@ -129,19 +168,17 @@ int convertChipList(const LotCodes& lotCodes, std::istream& chipList, std::ostre
             if (!flushReport(out, err)) {
                 return kExitFailure;
             }
-            diagnosticLost |=
-                !writeRejection(err, nchips,
-                                read == LineRead::kTooLong ? " chip string too long! \n"
-                                                           : " chip string too short! \n");
+            diagnosticLost |= !writeRejection(err, record, nchips,
+                                              read == LineRead::kTooLong ? kTooLong : kTooShort);
             rejectedAny = true;
             continue;
         }
 
-        const std::string lotId = lotIdOf(chipStr);
-        const std::string serialNum = serialNumOf(chipStr);
+        const std::string_view lotId = lotIdOf(chipStr);
+        const std::string_view serialNum = serialNumOf(chipStr);
         const auto lotCode = lookUpLot(lotCodes, lotId);
-        writeRecord(out, nchips, chipStr, lotId, serialNum, lotCode);
-        if (!flushReport(out, err)) {
+        writeRecord(out, record, nchips, chipStr, lotId, serialNum, lotCode);
+        if (!reportIntact(out, err)) {
             return kExitFailure;
         }
         if (!lotCode) {

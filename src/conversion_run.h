@@ -17,9 +17,9 @@ inline constexpr int kExitFailure = 1;
 inline constexpr int kExitRejectedLines = 2;
 
 // Converts every line of `chipList` and returns the exit status.
-// `out` is flushed after every record, before anything is written to `err`,
-// so that where both reach one destination every record reads as one line,
-// diagnostics included.
+// Sets unitbuf on `out`: every record is flushed as it is written, before
+// anything is written to `err`, so that where both reach one destination
+// every record reads as one line, diagnostics included.
 int convertChipList(const LotCodes& lotCodes, std::istream& chipList, std::ostream& out,
                     std::ostream& err);
 

@@ -8,6 +8,11 @@
 
 int main()
 {
+    // The C++ streams write through buffers of their own rather than C's
+    // stdio: the same write per flushed record, fewer instructions. Each
+    // record is still flushed, and standard error still flushes standard
+    // output before it writes.
+    std::ios::sync_with_stdio(false);
     const LotCodes lotCodes = buildLotCodes();
 
     std::ifstream chipList("examples.txt", std::ios::binary);

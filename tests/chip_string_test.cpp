@@ -57,12 +57,18 @@ TEST(SixDigitId, CodeThenSerialNumberUnchanged)
         std::int32_t lotCode;
         std::string serialNum;
         std::string id;
-    } cases[] = {
-        {72, "0042", "720042"}, {99, "0007", "990007"}, {57, "", "57"}, {83, "A b", "83A b"}};
+    } cases[] = {{72, "0042", "720042"},
+                 {99, "0007", "990007"},
+                 {57, "", "57"},
+                 {83, "A b", "83A b"},
+                 // The longest: room for any code with a whole serial number.
+                 {-2147483647 - 1, "0042", "-21474836480042"}};
     for (const auto& c : cases) {
-        std::string record = "id: ";
-        appendSixDigitId(record, c.lotCode, c.serialNum);
-        EXPECT_EQ(record, "id: " + c.id);
+        // Bytes past the identifier stay as they were.
+        std::string record(kSixDigitIdMaxLen + 1, '#');
+        char* const end = putSixDigitId(record.data(), c.lotCode, c.serialNum);
+        EXPECT_EQ(record.substr(0, end - record.data()), c.id);
+        EXPECT_EQ(record.substr(c.id.size()), std::string(record.size() - c.id.size(), '#'));
     }
 }
 
