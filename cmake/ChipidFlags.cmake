@@ -12,15 +12,34 @@ if(CHIPID_WERROR)
   add_compile_options(-Werror)
 endif()
 
-# Control-flow protection is the target's own: landing pads (endbr64) and
-# shadow-stack marks on x86, branch target identification and signed
-# return addresses on 64-bit ARM.
-if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(x86_64|AMD64|amd64|i[3-6]86)$")
-  set(chipid_branch_protection -fcf-protection)
-elseif(CMAKE_SYSTEM_PROCESSOR MATCHES "^(aarch64|arm64|ARM64)$")
-  set(chipid_branch_protection -mbranch-protection=standard)
-else()
-  set(chipid_branch_protection "")
+# What differs between targets comes from the target's row in
+# cmake/targets/: a toolchain file from there has read it already; any
+# other build reads the row of its compiler's multiarch triplet, if there
+# is one (a native build, or debhelper's cross build of the package).
+function(chipid_find_target_row result)
+  set(CHIPID_READING_TARGET_ROW ON)
+  file(GLOB rows ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/targets/*.cmake)
+  foreach(row IN LISTS rows)
+    include(${row})
+    if(CHIPID_TARGET_MULTIARCH STREQUAL CMAKE_LIBRARY_ARCHITECTURE)
+      set(${result} ${row} PARENT_SCOPE)
+      return()
+    endif()
+  endforeach()
+  set(${result} "" PARENT_SCOPE)
+endfunction()
+if(NOT DEFINED CHIPID_TARGET_TRIPLET)
+  chipid_find_target_row(chipid_target_row)
+  if(chipid_target_row)
+    set(CHIPID_READING_TARGET_ROW ON)
+    include(${chipid_target_row})
+    unset(CHIPID_READING_TARGET_ROW)
+  else()
+    message(NOTICE "chipid: no row in cmake/targets/ for '${CMAKE_LIBRARY_ARCHITECTURE}': "
+      "no control-flow protection, and a static chipid is tried as a static PIE")
+    set(CHIPID_TARGET_CONTROL_FLOW "")
+    set(CHIPID_TARGET_STATIC static-pie)
+  endif()
 endif()
 
 # Position-independent code and hardening for the tool's own code.
@@ -30,7 +49,7 @@ function(chipid_set_flags target)
     # Debian's hardening=+all, and the two that Debian 12's dpkg-buildflags
     # lacks: stack clash protection and control-flow protection.
     target_compile_options(${target} PRIVATE
-      -fstack-protector-strong -fstack-clash-protection ${chipid_branch_protection} -Wformat
+      -fstack-protector-strong -fstack-clash-protection ${CHIPID_TARGET_CONTROL_FLOW} -Wformat
       -Werror=format-security)
     # Fortification needs the optimiser; where the flags already define it
     # (dpkg-buildflags does), a second definition would only clash.
@@ -59,24 +78,33 @@ function(chipid_set_link_flags target)
     message(NOTICE "chipid: the flags ask for a sanitizer; linking chipid dynamically")
     return()
   endif()
-  # A static PIE needs the static C and C++ libraries (libc6-dev and
-  # libstdc++-dev on Debian); without them chipid is linked dynamically.
+  # A static executable needs the static C and C++ libraries (libc6-dev
+  # and libstdc++-dev on Debian); without them chipid is linked dynamically.
+  # A static PIE keeps address space layout randomisation; where the C
+  # library cannot make one (no rcrt1.o), the target's row asks for a
+  # static executable that is not position-independent.
+  if(CHIPID_TARGET_STATIC STREQUAL "static-pie")
+    set(static_compile_options -fPIE)
+    set(static_link_options -static-pie)
+  else()
+    set(static_compile_options "")
+    set(static_link_options -static -no-pie)
+  endif()
   include(CheckCXXSourceCompiles)
-  set(CMAKE_REQUIRED_FLAGS -fPIE)
-  set(CMAKE_REQUIRED_LINK_OPTIONS -static-pie)
+  set(CMAKE_REQUIRED_FLAGS ${static_compile_options})
+  set(CMAKE_REQUIRED_LINK_OPTIONS ${static_link_options})
   check_cxx_source_compiles(
-    "#include <iostream>\nint main() { std::cout << 1; }" CHIPID_HAVE_STATIC_PIE)
-  if(NOT CHIPID_HAVE_STATIC_PIE)
-    message(WARNING "chipid: cannot link a static PIE here; linking chipid dynamically")
+    "#include <iostream>\nint main() { std::cout << 1; }" CHIPID_HAVE_STATIC_LINK)
+  if(NOT CHIPID_HAVE_STATIC_LINK)
+    message(WARNING "chipid: cannot link ${static_link_options} here; linking chipid dynamically")
     return()
   endif()
   # No shared library at all, not even the dynamic loader, to load and
-  # relocate at start-up; a static PIE keeps address space layout
-  # randomisation. CMake's own PIE link flag would override -static-pie, so
-  # the property gives way to explicit flags.
+  # relocate at start-up. CMake's own PIE link flag would override these,
+  # so the property gives way to explicit flags.
   set_property(TARGET ${target} PROPERTY POSITION_INDEPENDENT_CODE)
-  target_compile_options(${target} PRIVATE -fPIE)
-  target_link_options(${target} PRIVATE -static-pie)
+  target_compile_options(${target} PRIVATE ${static_compile_options})
+  target_link_options(${target} PRIVATE ${static_link_options})
 endfunction()
 
 if(CHIPID_SANITIZE OR CHIPID_FUZZ)

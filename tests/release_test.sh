@@ -1,21 +1,26 @@
 #!/usr/bin/env bash
 # The release command, checked as a user of its artefacts would: run from
-# two clones of HEAD at different paths, one by root with umask 022 and one
-# by another user with umask 077, it gives the same SHA256SUMS; every
-# archive lists owner 0/0, sorted entries, its top directory and modes 755
-# or 644; each binary is what its name says; the packages carry what Debian
-# asks and are hardened; the executable tests pass on every released binary
-# (arm64 ones through qemu); autopkgtest passes on the amd64 package.
-#   release_test.sh SOURCE_DIR BUILD_DIR ARM64_BUILD_DIR
+# two clones of HEAD at different paths, at the same time, one by root with
+# umask 022 and one by another user with umask 077, it gives the same
+# SHA256SUMS; every archive lists owner 0/0, sorted entries, its top
+# directory and modes 755 or 644; each binary is what its target's row in
+# cmake/targets/ says; the packages carry what Debian asks and are
+# hardened; the executable tests pass on every released binary (foreign
+# ones through their target's emulator); autopkgtest passes on the native
+# package.
+#   release_test.sh SOURCE_DIR BUILD_DIR
+# BUILD_DIR is the native test build; each foreign target's test build is
+# SOURCE_DIR/build-TARGET, as tests/run-all.sh makes them.
 # Uncommitted changes are not in the clones: commit before trusting it.
 set -euo pipefail
 source=$(cd "$1" && pwd)
 build=$(cd "$2" && pwd)
-build_arm64=$(cd "$3" && pwd)
 work=$(mktemp -d)
 chmod 755 "$work"
 trap 'rm -rf "$work"' EXIT
 fail() { echo "release: $*" >&2; exit 1; }
+source "$source/tools/targets.sh"
+mapfile -t targets < <(target_names released)
 
 version=$(sed -n 's/^  VERSION \([0-9.]*\)$/\1/p' "$source/CMakeLists.txt")
 maintainer=$(sed -n 's/^Maintainer: //p' "$source/debian/control")
@@ -52,8 +57,6 @@ tar -tJf "$work/chipid_$version.tar.xz" | grep -Eq '/(build|build-test|\.git)/' 
     fail "dpkg-buildpackage -S packs build trees or .git"
 
 git clone --quiet "$source" "$work/one/chipid"
-(cd "$work/one/chipid" && umask 022 && bash tools/release.sh "$work/one/out") >"$work/one.log" 2>&1 ||
-    { tail -n 40 "$work/one.log" >&2; fail "the release fails as $(id -un) with umask 022"; }
 git clone --quiet "$source" "$work/two/deeper/chipid"
 if ((EUID == 0)); then
     # Another user, with a home of its own and a restrictive umask.
@@ -65,8 +68,14 @@ else
     as_other=(env)
     who=$(id -un)
 fi
+# The two releases at once, one on each core.
+(cd "$work/one/chipid" && umask 022 && bash tools/release.sh "$work/one/out") >"$work/one.log" 2>&1 &
+one=$!
 (cd "$work/two/deeper/chipid" && "${as_other[@]}" bash -c 'umask 077 && bash tools/release.sh ../../out') \
-    >"$work/two.log" 2>&1 || { tail -n 40 "$work/two.log" >&2; fail "the release fails as $who with umask 077"; }
+    >"$work/two.log" 2>&1 &
+two=$!
+wait "$one" || { tail -n 40 "$work/one.log" >&2; fail "the release fails as $(id -un) with umask 022"; }
+wait "$two" || { tail -n 40 "$work/two.log" >&2; fail "the release fails as $who with umask 077"; }
 cmp "$work/one/out/SHA256SUMS" "$work/two/out/SHA256SUMS" ||
     { diff "$work/one/out/SHA256SUMS" "$work/two/out/SHA256SUMS" >&2; fail "two releases differ"; }
 out=$work/one/out
@@ -74,15 +83,15 @@ out=$work/one/out
 echo "release: reproducible ($who, umask 077, against $(id -un), umask 022):"
 cat "$out/SHA256SUMS"
 
-expected="SHA256SUMS
-chipid-$version-linux-aarch64.tar.gz
-chipid-$version-linux-x86_64.tar.gz
-chipid-$version.tar.xz
-chipid_$version.dsc
-chipid_$version.tar.xz
-chipid_${version}_amd64.deb
-chipid_${version}_arm64.deb"
-[[ $(ls "$out") == "$expected" ]] || fail "the release holds: $(ls "$out")"
+expected=$( (
+    echo SHA256SUMS "chipid-$version.tar.xz" "chipid_$version.dsc" "chipid_$version.tar.xz"
+    for target in "${targets[@]}"; do
+        echo "chipid-$version-$(target_field "$target" ARCHIVE)"
+        deb_arch=$(target_field "$target" DEB_ARCH)
+        [[ -z $deb_arch ]] || echo "chipid_${version}_$deb_arch.deb"
+    done
+) | tr ' ' '\n' | LC_ALL=C sort)
+[[ $(ls "$out" | LC_ALL=C sort) == "$expected" ]] || fail "the release holds: $(ls "$out")"
 
 # The source tarball holds exactly the tracked files.
 tar -tJf "$out/chipid-$version.tar.xz" | sed -n "s|^chipid-$version/||p" | grep -v '/$' | grep . |
@@ -93,8 +102,10 @@ tar -tJf "$out/chipid_$version.tar.xz" | grep -Eq '/(build|build-[^/]*|\.git)/' 
     fail "the Debian source package holds build trees or .git"
 
 # The portable archives: listing, modes, owners, the binary's kind.
-for arch in x86_64 aarch64; do
-    name=chipid-$version-linux-$arch
+declare -A released_binaries
+for target in "${targets[@]}"; do
+    archive=$(target_field "$target" ARCHIVE)
+    name=chipid-$version-${archive%.tar.gz}
     listing=$(tar -tvzf "$out/$name.tar.gz")
     names=$(awk '{ print $6 }' <<<"$listing")
     [[ $(head -n 1 <<<"$names") == "$name/" ]] || fail "$name: no top directory entry first"
@@ -111,20 +122,30 @@ $name/share/doc/chipid/LICENSE
 $name/share/doc/chipid/README
 $name/share/man/man1/chipid.1"
     [[ $(grep -v '/$' <<<"$names") == "$expected_files" ]] || fail "$name holds: $names"
-    mkdir -p "$work/unpacked/$arch"
-    tar -xzf "$out/$name.tar.gz" -C "$work/unpacked/$arch"
-    binary=$work/unpacked/$arch/$name/bin/chipid
+    mkdir -p "$work/unpacked/$target"
+    tar -xzf "$out/$name.tar.gz" -C "$work/unpacked/$target"
+    binary=$work/unpacked/$target/$name/bin/chipid
     header=$(readelf -h "$binary")
-    [[ $arch == x86_64 ]] && machine="X86-64" || machine=AArch64
-    grep -q "Machine: .*$machine" <<<"$header" || fail "$name: bin/chipid is not for $machine"
-    grep -q 'Type: *DYN' <<<"$header" || fail "$name: bin/chipid is not a PIE"
-    readelf -l "$binary" | grep -q INTERP && fail "$name: bin/chipid is not static"
-    grep -q "static PIE for $arch" "$work/unpacked/$arch/$name/share/doc/chipid/README" ||
-        fail "$name: its README does not say it holds a static PIE"
+    machine=$(target_field "$target" ELF_MACHINE)
+    grep -q "Machine: .*$machine\$" <<<"$header" || fail "$name: bin/chipid is not for $machine"
+    readelf -l "$binary" | grep -q INTERP && fail "$name: bin/chipid has a program interpreter"
+    readme=$work/unpacked/$target/$name/share/doc/chipid/README
+    if [[ $(target_field "$target" STATIC) == static-pie ]]; then
+        grep -q 'Type: *DYN' <<<"$header" || fail "$name: bin/chipid is not a PIE"
+        grep -q "static PIE for" "$readme" || fail "$name: its README does not say it holds a static PIE"
+    else
+        grep -q 'Type: *EXEC' <<<"$header" || fail "$name: bin/chipid is not a static executable"
+        grep -q "static executable for" "$readme" ||
+            fail "$name: its README does not say it holds a static executable"
+    fi
+    released_binaries[$target]=$binary
 done
 
-# The packages: contents, dependencies, hardening.
-for arch in amd64 arm64; do
+# The packages: contents, dependencies, hardening as dpkg-buildflags gives
+# it and the target's control-flow instructions.
+for target in "${targets[@]}"; do
+    arch=$(target_field "$target" DEB_ARCH)
+    [[ -n $arch ]] || continue
     deb=$out/chipid_${version}_$arch.deb
     root=$work/deb-$arch
     dpkg-deb -x "$deb" "$root"
@@ -142,32 +163,37 @@ for arch in amd64 arm64; do
         "Immediate binding"; do
         grep -q "^ $check: yes" <<<"$report" || { echo "$report" >&2; fail "$arch package: $check"; }
     done
+    # Read whole: grep -q leaving early would end objdump with SIGPIPE.
+    disassembly=$("$(target_field "$target" TRIPLET)-objdump" -d "$root/usr/bin/chipid")
+    for instruction in $(target_field "$target" CONTROL_FLOW_INSTRUCTIONS); do
+        grep -Eq "[[:space:]]$instruction" <<<"$disassembly" ||
+            fail "$arch package: no $instruction instructions"
+    done
+    released_binaries[$target-deb]=$root/usr/bin/chipid
 done
-# Read whole: grep -q leaving early would end objdump with SIGPIPE.
-grep -q endbr64 <<<"$(objdump -d "$work/deb-amd64/usr/bin/chipid")" ||
-    fail "amd64 package: no endbr64 landing pads"
-grep -q paciasp <<<"$(aarch64-linux-gnu-objdump -d "$work/deb-arm64/usr/bin/chipid")" ||
-    fail "arm64 package: no signed return addresses"
 
-# The executable tests, on each released binary.
-for binary in "$work/unpacked/x86_64/chipid-$version-linux-x86_64/bin/chipid" \
-    "$work/deb-amd64/usr/bin/chipid"; do
-    CHIPID_UNDER_TEST=$binary "$build/tests/chipid_cli_tests" --gtest_brief=1 >"$work/cli.log" 2>&1 ||
+# The executable tests, on each released binary, built for its target.
+for key in "${!released_binaries[@]}"; do
+    target=${key%-deb}
+    runner=()
+    if target_is_native "$target"; then
+        tests=$build/tests/chipid_cli_tests
+    else
+        tests=$source/build-$target/tests/chipid_cli_tests
+        read -r -a runner <<<"$(target_field "$target" EMULATOR_LINE)"
+    fi
+    [[ -x $tests ]] || fail "no executable tests built for $target: $tests"
+    binary=${released_binaries[$key]}
+    CHIPID_UNDER_TEST=$binary "${runner[@]}" "$tests" --gtest_brief=1 >"$work/cli.log" 2>&1 ||
         { cat "$work/cli.log" >&2; fail "the executable tests fail on $binary"; }
 done
-for binary in "$work/unpacked/aarch64/chipid-$version-linux-aarch64/bin/chipid" \
-    "$work/deb-arm64/usr/bin/chipid"; do
-    CHIPID_UNDER_TEST=$binary qemu-aarch64-static "$build_arm64/tests/chipid_cli_tests" \
-        --gtest_brief=1 >"$work/cli.log" 2>&1 ||
-        { cat "$work/cli.log" >&2; fail "the executable tests fail on $binary"; }
-done
-echo "release: the executable tests pass on all four released binaries"
+echo "release: the executable tests pass on all ${#released_binaries[@]} released binaries"
 
 # autopkgtest installs the package on this machine: as root only, and the
 # package is purged afterwards.
 if ((EUID == 0)); then
     status=0
-    autopkgtest "$out/chipid_${version}_amd64.deb" "$source" -- null >"$work/autopkgtest.log" 2>&1 ||
+    autopkgtest "$out/chipid_${version}_$(dpkg --print-architecture).deb" "$source" -- null >"$work/autopkgtest.log" 2>&1 ||
         status=$?
     dpkg --purge chipid >/dev/null 2>&1 || true
     ((status == 0)) || { tail -n 40 "$work/autopkgtest.log" >&2; fail "autopkgtest fails"; }

@@ -1,27 +1,30 @@
 #!/usr/bin/env bash
-# Makes every release artefact of chipid, for x86-64 and arm64, from the
-# committed tree, byte for byte reproducibly, and writes them into OUTDIR
-# with their SHA256SUMS:
-#   chipid-VERSION.tar.xz                   the tracked files (git archive)
+# Makes every release artefact of chipid, for every released target in
+# cmake/targets/, from the committed tree, byte for byte reproducibly, and
+# writes them into OUTDIR with their SHA256SUMS:
+#   chipid-VERSION.tar.xz                         the tracked files (git archive)
 #   chipid_VERSION.dsc, chipid_VERSION.tar.xz     the Debian source package
-#   chipid_VERSION_amd64.deb, chipid_VERSION_arm64.deb   (debhelper)
-#   chipid-VERSION-linux-x86_64.tar.gz, chipid-VERSION-linux-aarch64.tar.gz
-#                                           static PIE, manual page, README
+#   chipid_VERSION_DEBARCH.deb                    one per target (debhelper)
+#   chipid-VERSION-ARCHIVE                        one per target: the static
+#                                                 binary, manual page, README
 #   SHA256SUMS
 #
 #   bash tools/release.sh OUTDIR
 #
 # Everything is built from a clean export of HEAD, with SOURCE_DATE_EPOCH
 # from the last commit unless it is set. Each package must pass lintian,
-# and each binary, run here or through qemu, must write the same report on
-# the sample list. OUTDIR is made if absent and must be empty; it receives
-# the artefacts only once all of them are built and checked.
+# and each binary, run here or through its target's emulator, must write
+# the same report on the sample list. OUTDIR is made if absent and must be
+# empty; it receives the artefacts only once all of them are built and
+# checked.
 set -euo pipefail
 fail() { echo "release: $*" >&2; exit 1; }
 (($# == 1)) || { echo "usage: bash tools/release.sh OUTDIR" >&2; exit 2; }
 source=$(cd "$(dirname "$0")/.." && pwd)
 outdir=$1
 export LC_ALL=C TZ=UTC
+
+source "$source/tools/targets.sh"
 
 # The tools, and the Debian package that provides each.
 while read -r tool package; do
@@ -37,14 +40,22 @@ dpkg-buildpackage dpkg-dev
 dh debhelper
 lintian lintian
 blhc blhc
-aarch64-linux-gnu-g++ crossbuild-essential-arm64
-qemu-aarch64-static qemu-user-static
 TOOLS
-# dpkg-shlibdeps reads the arm64 runtime's symbols from the dpkg database.
-for package in libc6:arm64 libstdc++6:arm64; do
-    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q ' installed$' ||
-        fail "$package is missing: dpkg --add-architecture arm64 && apt-get update &&" \
-            "apt-get install libc6:arm64 libstdc++6:arm64"
+mapfile -t targets < <(target_names released)
+for target in "${targets[@]}"; do
+    target_is_native "$target" && continue
+    deb_arch=$(target_field "$target" DEB_ARCH)
+    emulator=$(target_field "$target" EMULATOR)
+    command -v "$(target_field "$target" TRIPLET)-g++" >/dev/null ||
+        fail "the $target cross compiler is missing: apt-get install crossbuild-essential-$deb_arch"
+    command -v "${emulator%% *}" >/dev/null ||
+        fail "${emulator%% *} is missing: apt-get install qemu-user-static"
+    # dpkg-shlibdeps reads the target's runtime symbols from the dpkg database.
+    for package in "libc6:$deb_arch" "libstdc++6:$deb_arch"; do
+        dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q ' installed$' ||
+            fail "$package is missing: dpkg --add-architecture $deb_arch && apt-get update &&" \
+                "apt-get install libc6:$deb_arch libstdc++6:$deb_arch"
+    done
 done
 
 cd "$source"
@@ -104,58 +115,83 @@ debian_build() {
     fi
 }
 debian_build source -S
-debian_build amd64 -b
-debian_build arm64 -b -a arm64
 cp "$work/source/chipid_$version.dsc" "$work/source/chipid_$version.tar.xz" "$out/"
-cp "$work/amd64/chipid_${version}_amd64.deb" "$work/arm64/chipid_${version}_arm64.deb" "$out/"
+for target in "${targets[@]}"; do
+    deb_arch=$(target_field "$target" DEB_ARCH)
+    [[ -n $deb_arch ]] || continue
+    if target_is_native "$target"; then
+        debian_build "$deb_arch" -b
+    else
+        debian_build "$deb_arch" -b -a "$deb_arch"
+    fi
+    cp "$work/$deb_arch/chipid_${version}_$deb_arch.deb" "$out/"
+done
 
-# The portable archives: a static PIE, stripped, with the manual page, the
-# README and the licence under one top directory. Packed with GNU tar and
-# gzip, whose flags give sorted entries, owner 0/0, one time stamp and no
-# gzip name or time; CPack's archives carry the build's times and owner.
+# The portable archives: the static binary, stripped, with the manual page,
+# the README and the licence under one top directory. Packed with GNU tar
+# and gzip, whose flags give sorted entries, owner 0/0, one time stamp and
+# no gzip name or time; CPack's archives carry the build's times and owner.
+archive_name() {
+    local archive
+    archive=$(target_field "$1" ARCHIVE)
+    echo "chipid-$version-${archive%.tar.gz}"
+}
 portable_archive() {
-    local arch=$1
-    shift
-    local name=chipid-$version-linux-$arch
-    local tree=$work/portable-$arch/chipid-$version
+    local target=$1 archive toolchain=() name
+    archive=$(target_field "$target" ARCHIVE)
+    name=$(archive_name "$target")
+    local tree=$work/portable-$target/chipid-$version
+    [[ $archive == *.tar.gz ]] || fail "$target: no way to pack a $archive"
+    target_is_native "$target" || toolchain=(--toolchain "$source/cmake/targets/$target.cmake")
     export_tree "$tree"
-    (cmake -S "$tree" -B "$tree/build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCHIPID_STATIC=ON "$@" &&
+    (cmake -S "$tree" -B "$tree/build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCHIPID_STATIC=ON \
+        "${toolchain[@]}" &&
         cmake --build "$tree/build" &&
-        cmake --install "$tree/build" --strip --prefix "$work/stage-$arch/$name") \
-        >"$work/portable-$arch.log" 2>&1 ||
-        { tail -n 40 "$work/portable-$arch.log" >&2; fail "cannot build the $arch archive"; }
-    ! readelf -l "$work/stage-$arch/$name/bin/chipid" | grep -q INTERP ||
-        fail "the $arch chipid is not static"
-    normalise_modes "$work/stage-$arch"
+        cmake --install "$tree/build" --strip --prefix "$work/stage-$target/$name") \
+        >"$work/portable-$target.log" 2>&1 ||
+        { tail -n 40 "$work/portable-$target.log" >&2; fail "cannot build the $target archive"; }
+    ! readelf -l "$work/stage-$target/$name/bin/chipid" | grep -q INTERP ||
+        fail "the $target chipid is not static"
+    normalise_modes "$work/stage-$target"
     tar --create --format=gnu --sort=name --owner=0 --group=0 --numeric-owner \
-        --mtime="@$SOURCE_DATE_EPOCH" --mode=u=rwX,go=rX -C "$work/stage-$arch" "$name" |
+        --mtime="@$SOURCE_DATE_EPOCH" --mode=u=rwX,go=rX -C "$work/stage-$target" "$name" |
         gzip -9 --no-name >"$out/$name.tar.gz"
 }
-portable_archive x86_64
-portable_archive aarch64 --toolchain "$source/cmake/toolchains/aarch64-linux-gnu.cmake"
 
-# Every binary writes the same report, byte for byte, with the same status.
+# Every binary writes the same report, byte for byte, with the same status,
+# as the first one: run here, or through its target's emulator.
 mkdir "$work/run"
 cp examples/examples.txt "$work/run/"
-for artefact in amd64.deb arm64.deb x86_64.tar.gz aarch64.tar.gz; do
-    mkdir "$work/unpacked-$artefact"
+reference=""
+same_report() {
+    local target=$1 artefact=$2 unpacked command=() status=0
+    unpacked=$work/unpacked/$(basename "$artefact")
+    mkdir -p "$unpacked"
     case $artefact in
-        *.deb) dpkg-deb -x "$out/chipid_${version}_$artefact" "$work/unpacked-$artefact" ;;
-        *) tar -xzf "$out/chipid-$version-linux-$artefact" -C "$work/unpacked-$artefact" ;;
+        *.deb) dpkg-deb -x "$artefact" "$unpacked" ;;
+        *) tar -xzf "$artefact" -C "$unpacked" ;;
     esac
-    binary=$(find "$work/unpacked-$artefact" -path '*/bin/chipid')
-    command=("$binary")
-    case $artefact in arm64.deb | aarch64.tar.gz) command=(qemu-aarch64-static "$binary") ;; esac
-    status=0
-    (cd "$work/run" && "${command[@]}" >"$artefact.out" 2>"$artefact.err") || status=$?
-    echo "$status" >"$work/run/$artefact.status"
+    target_is_native "$target" || read -r -a command <<<"$(target_field "$target" EMULATOR_LINE)"
+    command+=("$(find "$unpacked" -path '*/bin/chipid')")
+    local run=$work/run/$(basename "$artefact")
+    (cd "$work/run" && "${command[@]}" >"$run.out" 2>"$run.err") || status=$?
+    echo "$status" >"$run.status"
+    if [[ -z $reference ]]; then
+        reference=$run
+        grep -qx ' nchips 0 chipStr W07A0312G35F72.1A1-030042 lot-id G35F72.1 serialNum 0042 6-digit-id: 720042' \
+            "$run.out" || fail "the sample list's first record is wrong in $(basename "$artefact")"
+    fi
     for stream in out err status; do
-        cmp -s "$work/run/amd64.deb.$stream" "$work/run/$artefact.$stream" ||
-            fail "the chipid of $artefact writes another report ($stream) than the amd64 package's"
+        cmp -s "$reference.$stream" "$run.$stream" ||
+            fail "$(basename "$artefact") writes another report ($stream) than $(basename "$reference")"
     done
+}
+for target in "${targets[@]}"; do
+    deb_arch=$(target_field "$target" DEB_ARCH)
+    [[ -z $deb_arch ]] || same_report "$target" "$out/chipid_${version}_$deb_arch.deb"
+    portable_archive "$target"
+    same_report "$target" "$out/$(archive_name "$target").tar.gz"
 done
-grep -qx ' nchips 0 chipStr W07A0312G35F72.1A1-030042 lot-id G35F72.1 serialNum 0042 6-digit-id: 720042' \
-    "$work/run/amd64.deb.out" || fail "the sample list's first record is wrong"
 
 (cd "$out" && sha256sum -- * >SHA256SUMS)
 # SHA256SUMS last: a release without it is incomplete at a glance.
