@@ -60,8 +60,33 @@ function(chipid_set_flags target)
   endif()
 endfunction()
 
+# An ELF note that says what this chipid is without running it: the
+# package-metadata note (NT_FDO_PACKAGING_METADATA) that Debian's and
+# Fedora's builds link into their binaries, read by readelf -n,
+# systemd-coredump and crash tools. The Debian package gives its own.
+if(CHIPID_TARGET_DEB_ARCH)
+  set(chipid_metadata_architecture ${CHIPID_TARGET_DEB_ARCH})
+else()
+  set(chipid_metadata_architecture ${CMAKE_SYSTEM_PROCESSOR})
+endif()
+set(CHIPID_PACKAGE_METADATA
+  "{\"name\":\"chipid\",\"version\":\"${PROJECT_VERSION}\",\"architecture\":\"${chipid_metadata_architecture}\"}"
+  CACHE STRING "JSON of chipid's ELF package metadata note; empty for none")
+
 # How the chipid executable itself is linked.
 function(chipid_set_link_flags target)
+  if(CHIPID_PACKAGE_METADATA)
+    # -Xlinker passes the JSON whole: -Wl, would split it at its commas.
+    include(CheckCXXSourceCompiles)
+    set(CMAKE_REQUIRED_LINK_OPTIONS -Xlinker --package-metadata={})
+    check_cxx_source_compiles("int main() {}" CHIPID_HAVE_PACKAGE_METADATA)
+    if(CHIPID_HAVE_PACKAGE_METADATA)
+      target_link_options(${target} PRIVATE -Xlinker
+        "--package-metadata=${CHIPID_PACKAGE_METADATA}")
+    else()
+      message(NOTICE "chipid: the linker has no --package-metadata (binutils 2.39 has); no note")
+    endif()
+  endif()
   if(CHIPID_HARDENING)
     target_link_options(${target} PRIVATE -Wl,-z,relro -Wl,-z,now)
   endif()

@@ -1,17 +1,23 @@
 #!/usr/bin/env bash
 # cmake --install honours --prefix and DESTDIR and puts exactly the binary,
-# the manual page, the installed users' README and the licence in place;
-# with --strip, as the README says to install, the binary has no symbols.
-#   install_test.sh BUILD_DIR
+# the manual page, the installed users' README, the licence, the release
+# notes and the sample list in place, and the installed chipid converts the
+# installed sample list; with --strip, as the README says to install, the
+# binary has no symbols.
+#   install_test.sh BUILD_DIR [EMULATOR...]
+# EMULATOR is what a cross build runs its programs through.
 set -euo pipefail
 build=$1
+emulator=("${@:2}")
 root=$(mktemp -d)
 trap 'rm -rf "$root"' EXIT
 
 DESTDIR="$root/dest" cmake --install "$build" --prefix /opt/chipid --strip >/dev/null
 expected="./opt/chipid/bin/chipid
 ./opt/chipid/share/doc/chipid/LICENSE
+./opt/chipid/share/doc/chipid/NEWS.md
 ./opt/chipid/share/doc/chipid/README
+./opt/chipid/share/doc/chipid/examples/examples.txt
 ./opt/chipid/share/man/man1/chipid.1"
 actual=$(cd "$root/dest" && find . -type f | sort)
 if [[ $actual != "$expected" ]]; then
@@ -23,4 +29,10 @@ fi
     { echo "--strip left the symbol table in chipid" >&2; exit 1; }
 grep -q "^chipid [0-9]" "$root/dest/opt/chipid/share/doc/chipid/README" ||
     { echo "the installed README has no version" >&2; exit 1; }
+# The first run that the README and the manual page show.
+first_record=' nchips 0 chipStr W07A0312G35F72.1A1-030042 lot-id G35F72.1 serialNum 0042 6-digit-id: 720042'
+report=$(cd "$root/dest/opt/chipid/share/doc/chipid/examples" &&
+    "${emulator[@]}" ../../../../bin/chipid 2>&1)
+[[ $(head -n 1 <<<"$report") == "$first_record" && $(wc -l <<<"$report") == 12 ]] ||
+    { printf 'the installed chipid on the installed sample list wrote:\n%s\n' "$report" >&2; exit 1; }
 echo "install: ok"

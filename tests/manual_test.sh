@@ -55,6 +55,10 @@ chmod +x bin/chipid
 PATH=$work/bin:$PATH
 trimmed=$(sed "s/^ *//" <<<"$rendered")
 check() { [[ $2 == "$3" ]] || { echo "manual example: $1: got '$2', expected '$3'" >&2; exit 1; }; }
+grep -qx '$ cd /usr/share/doc/chipid/examples && chipid' <<<"$trimmed" ||
+    { echo "no example: the first run" >&2; exit 1; }
+# On a terminal both streams show: the unknown lot's diagnostic ends its line.
+check "the first run" "$(chipid 2>&1 | wc -l)" 12
 grep -qx '$ chipid >report.txt 2>&1' <<<"$trimmed" || { echo "no example: 2>&1" >&2; exit 1; }
 chipid >report.txt 2>&1
 check "one record per line" "$(wc -l <report.txt)" 12

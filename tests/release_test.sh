@@ -23,29 +23,101 @@ source "$source/tools/targets.sh"
 mapfile -t targets < <(target_names released)
 
 version=$(sed -n 's/^  VERSION \([0-9.]*\)$/\1/p' "$source/CMakeLists.txt")
-maintainer=$(sed -n 's/^Maintainer: //p' "$source/debian/control")
-(cd "$source" && [[ $(dpkg-parsechangelog -S Maintainer) == "$maintainer" ]]) ||
-    fail "debian/changelog is not signed by the Maintainer, $maintainer"
-
-# Refused, with a clear message and nothing in OUTDIR: a dirty work tree, an
-# OUTDIR that holds anything, a changelog at another version.
-git clone --quiet "$source" "$work/refused"
-refused() {
-    if (cd "$work/refused" && bash tools/release.sh "$1") 2>"$work/refused.err"; then
-        fail "released $2"
-    fi
-    grep -q "$3" "$work/refused.err" || fail "$2: $(cat "$work/refused.err")"
+# Commits and tags in the test's own clones.
+git_test() { git -c user.name=test -c user.email=test@example.org "$@"; }
+# A clone of HEAD, tagged for release as the maintainer tags it.
+tagged_clone() {
+    git clone --quiet "$source" "$1"
+    git -C "$1" tag "v$version"
 }
+
+# Each refusal: the status, a message that says how to mend it, and nothing
+# left in OUTDIR, or no OUTDIR where the command would have made it; all
+# before anything is built.
+refused() {
+    local clone=$1 outdir=$2 what=$3 message=$4 status=0
+    shift 4
+    (cd "$clone" && "$@" bash tools/release.sh "$outdir") >"$work/refused.out" 2>"$work/refused.err" ||
+        status=$?
+    ((status == 1)) || fail "$what: status $status, not 1: $(cat "$work/refused.err")"
+    grep -qF -- "$message" "$work/refused.err" || fail "$what: $(cat "$work/refused.err")"
+    grep -q "SOURCE_DATE_EPOCH" "$work/refused.out" && fail "$what: refused only after it began building"
+    if [[ -e $outdir ]]; then
+        [[ -z $(ls -A "$outdir") ]] || fail "$what: left $(ls -A "$outdir") in $outdir"
+    fi
+    echo "release: refuses $what"
+}
+tagged_clone "$work/refused"
 echo dirt >"$work/refused/dirt"
-refused "$work/refused-out" "a dirty work tree" "uncommitted changes"
-[[ ! -e $work/refused-out/SHA256SUMS ]] || fail "a refused release left SHA256SUMS"
+refused "$work/refused" "$work/refused-out" "a dirty work tree, naming the file" "?? dirt"
+[[ ! -e $work/refused-out ]] || fail "a refused release made its OUTDIR"
 rm "$work/refused/dirt"
 mkdir "$work/full-out"
 touch "$work/full-out/old"
-refused "$work/full-out" "into a folder that holds a file" "is not empty"
-(cd "$work/refused" && sed -i 's/^  VERSION .*/  VERSION 99.0.0/' CMakeLists.txt &&
-    git -c user.name=test -c user.email=test@example.org commit --quiet -am "Another version")
-refused "$work/refused-out" "with the changelog at another version" "debian/changelog is at"
+refused "$work/refused" "$work/full-out" "into a folder that holds a file" "is not empty"
+refused "$work/refused" out "an OUTDIR inside the work tree, taken from the current directory" \
+    "$work/refused/out is inside the work tree"
+touch "$work/a-file"
+refused "$work/refused" "$work/a-file/out" "an OUTDIR under a file" "cannot make"
+# Unwritable: tried as another user, since root may write anywhere.
+if ((EUID == 0)); then
+    tagged_clone "$work/other/chipid"
+    mkdir "$work/other/home" "$work/locked-out"
+    chown -R nobody:nogroup "$work/other"
+    refused "$work/other/chipid" "$work/locked-out" "an OUTDIR it cannot write" "cannot write into" \
+        setpriv --reuid=nobody --regid=nogroup --clear-groups env HOME="$work/other/home"
+    refused "$work/refused" "$work/refused-out" "a clone owned by another user" \
+        "is not a git work tree that git accepts" \
+        setpriv --reuid=nobody --regid=nogroup --clear-groups env HOME="$work/other/home"
+fi
+mkdir "$work/no-git"
+git -C "$source" archive HEAD | tar -x -C "$work/no-git"
+refused "$work/no-git" "$work/refused-out" "outside a git work tree" "is not a git work tree"
+git clone --quiet "$source" "$work/untagged"
+refused "$work/untagged" "$work/refused-out" "an untagged commit" "git tag -a v$version"
+(cd "$work/refused" && sed -i '1s/) [a-z]*;/) UNRELEASED;/' debian/changelog &&
+    git_test commit --quiet -am "Unreleased" && git tag -f "v$version" >/dev/null)
+refused "$work/refused" "$work/refused-out" "an UNRELEASED changelog" "dch -r"
+(cd "$work/refused" && git reset --quiet --hard HEAD~1 &&
+    sed -i 's/^ -- .*>  / -- Someone Else <someone@example.org>  /' debian/changelog &&
+    git_test commit --quiet -am "Signed by another" && git tag -f "v$version" >/dev/null)
+refused "$work/refused" "$work/refused-out" "a changelog entry by another than the Maintainer" \
+    "DEBFULLNAME and DEBEMAIL"
+(cd "$work/refused" && git reset --quiet --hard HEAD~1 &&
+    sed -i "s/^## $version /## 0.0.1 /" NEWS.md &&
+    git_test commit --quiet -am "No notes" && git tag -f "v$version" >/dev/null)
+refused "$work/refused" "$work/refused-out" "a version without release notes" "NEWS.md has no entry"
+(cd "$work/refused" && git reset --quiet --hard HEAD~1 &&
+    sed -i 's/^  VERSION .*/  VERSION 99.0.0/' CMakeLists.txt &&
+    git_test commit --quiet -am "Another version" && git tag -f "v$version" >/dev/null)
+refused "$work/refused" "$work/refused-out" "a changelog at another version" "debian/changelog is at"
+git -C "$work/refused" reset --quiet --hard HEAD~1
+
+# Interrupted while it builds: SIGINT ends it with 130, SIGTERM with 143,
+# saying so, with no temporary folder and no OUTDIR left, since it made it.
+# Job control gives the background command SIGINT as a terminal would.
+for signal in INT:130 TERM:143; do
+    mkdir "$work/tmp-$signal"
+    set -m
+    (cd "$work/refused" && TMPDIR=$work/tmp-$signal exec bash tools/release.sh "$work/interrupted-out") \
+        >"$work/interrupted.out" 2>"$work/interrupted.err" &
+    pid=$!
+    set +m
+    for ((i = 0; i < 600; i++)); do
+        [[ -n $(ls -A "$work/tmp-$signal") ]] && grep -q SOURCE_DATE_EPOCH "$work/interrupted.out" && break
+        sleep 0.1
+    done
+    sleep 2
+    kill -"${signal%:*}" "$pid"
+    status=0
+    wait "$pid" || status=$?
+    ((status == ${signal#*:})) || fail "SIG${signal%:*}: status $status: $(cat "$work/interrupted.err")"
+    grep -qx "release: interrupted" "$work/interrupted.err" ||
+        fail "SIG${signal%:*}: $(cat "$work/interrupted.err")"
+    [[ ! -e $work/interrupted-out ]] || fail "SIG${signal%:*}: the OUTDIR it made is left"
+    [[ -z $(ls -A "$work/tmp-$signal") ]] || fail "SIG${signal%:*}: left $(ls -A "$work/tmp-$signal")"
+    echo "release: SIG${signal%:*} ends it with status $status, nothing left"
+done
 
 # A source package built by hand from a work tree that has been built in
 # leaves the build trees out (debian/source/options).
@@ -56,8 +128,8 @@ touch "$work/refused/build/CMakeFiles/x" "$work/refused/build-test/tests/x"
 tar -tJf "$work/chipid_$version.tar.xz" | grep -Eq '/(build|build-test|\.git)/' &&
     fail "dpkg-buildpackage -S packs build trees or .git"
 
-git clone --quiet "$source" "$work/one/chipid"
-git clone --quiet "$source" "$work/two/deeper/chipid"
+tagged_clone "$work/one/chipid"
+tagged_clone "$work/two/deeper/chipid"
 if ((EUID == 0)); then
     # Another user, with a home of its own and a restrictive umask.
     mkdir "$work/two/home"
@@ -68,8 +140,16 @@ else
     as_other=(env)
     who=$(id -un)
 fi
-# The two releases at once, one on each core.
-(cd "$work/one/chipid" && umask 022 && bash tools/release.sh "$work/one/out") >"$work/one.log" 2>&1 &
+# A throwaway signing key, in a GNUPGHOME of the test's own.
+export GNUPGHOME=$work/gnupg
+mkdir -m 700 "$GNUPGHOME"
+gpg --batch --quiet --passphrase '' --quick-gen-key "chipid release test <release-test@example.org>" \
+    ed25519 sign never 2>/dev/null
+key=$(gpg --batch --with-colons --list-secret-keys | awk -F: '$1 == "fpr" { print $10; exit }')
+[[ -n $key ]] || fail "gpg made no key"
+# The two releases at once, one on each core; the first signed.
+(cd "$work/one/chipid" && umask 022 && bash tools/release.sh --sign "$key" "$work/one/out") \
+    >"$work/one.log" 2>&1 &
 one=$!
 (cd "$work/two/deeper/chipid" && "${as_other[@]}" bash -c 'umask 077 && bash tools/release.sh ../../out') \
     >"$work/two.log" 2>&1 &
@@ -82,9 +162,20 @@ out=$work/one/out
 (cd "$out" && sha256sum --check --quiet SHA256SUMS) || fail "sha256sum -c fails"
 echo "release: reproducible ($who, umask 077, against $(id -un), umask 022):"
 cat "$out/SHA256SUMS"
+tail -n "$(wc -l <"$source/NEWS.md")" "$work/one.log" | grep -qx "## $version (.*)" ||
+    fail "the release does not end with its NEWS.md entry"
+
+# The signature: good over SHA256SUMS, bad over a changed byte.
+gpg --batch --verify "$out/SHA256SUMS.asc" "$out/SHA256SUMS" 2>"$work/verify.log" ||
+    { cat "$work/verify.log" >&2; fail "gpg --verify fails on the signed release"; }
+[[ ! -e $work/two/out/SHA256SUMS.asc ]] || fail "the unsigned release has a signature"
+sed '1s/^./x/' "$out/SHA256SUMS" >"$work/SHA256SUMS.tampered"
+gpg --batch --verify "$out/SHA256SUMS.asc" "$work/SHA256SUMS.tampered" 2>/dev/null &&
+    fail "gpg --verify takes a changed SHA256SUMS"
+echo "release: the signature verifies, and fails on a changed byte"
 
 expected=$( (
-    echo SHA256SUMS "chipid-$version.tar.xz" "chipid_$version.dsc" "chipid_$version.tar.xz"
+    echo NEWS.md SHA256SUMS SHA256SUMS.asc "chipid_$version.dsc" "chipid_$version.tar.xz"
     for target in "${targets[@]}"; do
         echo "chipid-$version-$(target_field "$target" ARCHIVE)"
         deb_arch=$(target_field "$target" DEB_ARCH)
@@ -92,14 +183,28 @@ expected=$( (
     done
 ) | tr ' ' '\n' | LC_ALL=C sort)
 [[ $(ls "$out" | LC_ALL=C sort) == "$expected" ]] || fail "the release holds: $(ls "$out")"
+cmp -s "$out/NEWS.md" "$source/NEWS.md" || fail "the release's NEWS.md is not the tree's"
 
-# The source tarball holds exactly the tracked files.
-tar -tJf "$out/chipid-$version.tar.xz" | sed -n "s|^chipid-$version/||p" | grep -v '/$' | grep . |
-    sort >"$work/tarball.files"
-(cd "$source" && git ls-files | sort) >"$work/tracked.files"
-cmp -s "$work/tarball.files" "$work/tracked.files" || fail "the source tarball is not the tracked files"
-tar -tJf "$out/chipid_$version.tar.xz" | grep -Eq '/(build|build-[^/]*|\.git)/' &&
-    fail "the Debian source package holds build trees or .git"
+# The one source tarball: the tracked files but .gitignore, under
+# chipid-VERSION/, sorted, owner 0/0, modes 755 and 644.
+tarball=$out/chipid_$version.tar.xz
+listing=$(tar -tvJf "$tarball")
+names=$(awk '{ print $6 }' <<<"$listing")
+[[ $(head -n 1 <<<"$names") == "chipid-$version/" ]] || fail "the source tarball: no top directory first"
+[[ $names == "$(LC_ALL=C sort <<<"$names")" ]] || fail "the source tarball: entries not sorted"
+[[ $(awk '{ print $2 }' <<<"$listing" | sort -u) == 0/0 ]] ||
+    fail "the source tarball: owners not 0/0: $(awk '{ print $2 }' <<<"$listing" | sort -u)"
+while read -r mode _ _ _ _ path; do
+    case $mode in
+        drwxr-xr-x) [[ $path == */ ]] ;;
+        -rw-r--r-- | -rwxr-xr-x) [[ $path != */ ]] ;;
+        *) false ;;
+    esac || fail "the source tarball: $path has mode $mode"
+done <<<"$listing"
+sed -n "s|^chipid-$version/||p" <<<"$names" | grep -v '/$' | grep . | LC_ALL=C sort >"$work/tarball.files"
+(cd "$source" && git ls-files | grep -vx .gitignore | LC_ALL=C sort) >"$work/tracked.files"
+cmp -s "$work/tarball.files" "$work/tracked.files" ||
+    { diff "$work/tracked.files" "$work/tarball.files" >&2; fail "the source tarball is not the tracked files"; }
 
 # The portable archives: listing, modes, owners, the binary's kind.
 declare -A released_binaries
@@ -119,7 +224,9 @@ for target in "${targets[@]}"; do
     done <<<"$listing"
     expected_files="$name/bin/chipid
 $name/share/doc/chipid/LICENSE
+$name/share/doc/chipid/NEWS.md
 $name/share/doc/chipid/README
+$name/share/doc/chipid/examples/examples.txt
 $name/share/man/man1/chipid.1"
     [[ $(grep -v '/$' <<<"$names") == "$expected_files" ]] || fail "$name holds: $names"
     mkdir -p "$work/unpacked/$target"
@@ -138,6 +245,9 @@ $name/share/man/man1/chipid.1"
         grep -q "static executable for" "$readme" ||
             fail "$name: its README does not say it holds a static executable"
     fi
+    note=$(readelf -n "$binary" | sed -n 's/^ *Packaging Metadata: //p')
+    [[ $note == "{\"name\":\"chipid\",\"version\":\"$version\",\"architecture\":\"$(target_field "$target" DEB_ARCH)\"}" ]] ||
+        fail "$name: the package note says: $note"
     released_binaries[$target]=$binary
 done
 
@@ -150,7 +260,8 @@ for target in "${targets[@]}"; do
     root=$work/deb-$arch
     dpkg-deb -x "$deb" "$root"
     for file in usr/bin/chipid usr/share/man/man1/chipid.1.gz usr/share/doc/chipid/copyright \
-        usr/share/doc/chipid/changelog.gz usr/share/doc/chipid/README; do
+        usr/share/doc/chipid/changelog.gz usr/share/doc/chipid/README \
+        usr/share/doc/chipid/examples/examples.txt; do
         [[ -f $root/$file ]] || fail "$arch package: no $file"
     done
     grep -q "linked dynamically" "$root/usr/share/doc/chipid/README" ||
@@ -158,6 +269,9 @@ for target in "${targets[@]}"; do
     zcat "$root/usr/share/man/man1/chipid.1.gz" | grep -q "\"chipid $version\"" ||
         fail "$arch package: the manual page is not at version $version"
     dpkg-deb -f "$deb" Depends | grep -q libstdc++6 || fail "$arch package: Depends not computed"
+    note=$(readelf -n "$root/usr/bin/chipid" | sed -n 's/^ *Packaging Metadata: //p')
+    [[ $note == "{\"type\":\"deb\",\"os\":\"debian\",\"name\":\"chipid\",\"version\":\"$version\",\"architecture\":\"$arch\"}" ]] ||
+        fail "$arch package: the package note says: $note"
     report=$(hardening-check "$root/usr/bin/chipid" 2>/dev/null) || true
     for check in "Position Independent Executable" "Stack protected" "Read-only relocations" \
         "Immediate binding"; do
@@ -188,6 +302,61 @@ for key in "${!released_binaries[@]}"; do
         { cat "$work/cli.log" >&2; fail "the executable tests fail on $binary"; }
 done
 echo "release: the executable tests pass on all ${#released_binaries[@]} released binaries"
+
+# lintian on the source package and every binary package together.
+status=0
+TMPDIR=$work lintian --pedantic -I --fail-on error,warning,info "$out"/*.dsc "$out"/*.deb \
+    >"$work/lintian.log" 2>&1 || status=$?
+grep -v '^running with root privileges' "$work/lintian.log" >&2 && status=1
+((status == 0)) || fail "lintian has something to say on the source and binary packages together"
+
+# A packager rebuilds the native and the arm64 package from the released
+# source package, the plain Debian way, with no SOURCE_DATE_EPOCH set, and
+# gets the released bytes.
+mkdir "$work/rebuild"
+cp "$out/chipid_$version.dsc" "$out/chipid_$version.tar.xz" "$work/rebuild/"
+(cd "$work/rebuild" && dpkg-source -x "chipid_$version.dsc") >"$work/rebuild.log" 2>&1 ||
+    { cat "$work/rebuild.log" >&2; fail "dpkg-source -x fails on the released .dsc"; }
+for arch in "$(dpkg --print-architecture)" arm64; do
+    cross=()
+    [[ $arch == "$(dpkg --print-architecture)" ]] || cross=(-a "$arch")
+    (cd "$work/rebuild/chipid-$version" && env -u SOURCE_DATE_EPOCH dpkg-buildpackage -b -us -uc \
+        "${cross[@]}") >"$work/rebuild.log" 2>&1 ||
+        { tail -n 40 "$work/rebuild.log" >&2; fail "dpkg-buildpackage -b ${cross[*]} fails on the released source"; }
+    cmp "$work/rebuild/chipid_${version}_$arch.deb" "$out/chipid_${version}_$arch.deb" ||
+        fail "the $arch package rebuilt from the released source differs from the released one"
+done
+echo "release: the packages rebuilt from the released source package are the released ones"
+
+# The README's commands, as written there, on the released files. Its
+# archive commands, as an ordinary user, print the sample list's report.
+readme_command() {
+    grep -qxF -- "$1" "$source/README.md" || fail "the README no longer says: $1"
+    echo "${1//VERSION/$version}"
+}
+extract=$(readme_command "tar -xzf chipid-VERSION-linux-x86_64.tar.gz")
+first_run=$(readme_command "cd chipid-VERSION-linux-x86_64/share/doc/chipid/examples && ../../../../bin/chipid")
+if [[ $(dpkg --print-architecture) == amd64 ]]; then
+    mkdir "$work/user"
+    cp "$out/chipid-$version-linux-x86_64.tar.gz" "$work/user/"
+    as_user=()
+    ((EUID != 0)) || { chown -R nobody:nogroup "$work/user"; as_user=(setpriv --reuid=nobody --regid=nogroup --clear-groups); }
+    report=$(cd "$work/user" && "${as_user[@]}" bash -c "$extract && $first_run" 2>/dev/null) || true
+    [[ $(wc -l <<<"$report") == 12 && $(head -n 1 <<<"$report") == " nchips 0 chipStr W07A0312G35F72.1A1-030042 lot-id G35F72.1 serialNum 0042 6-digit-id: 720042" ]] ||
+        fail "the README's archive commands print: $report"
+    echo "release: the README's archive commands print the sample list's report"
+fi
+# In the unpacked source tarball, without git: the README's build command
+# and its tarball test command, the whole CTest suite.
+build_command=$(readme_command "cmake -S . -B build -G Ninja && cmake --build build && (cd examples && ../build/chipid)")
+test_command=$(readme_command "cmake -S . -B build-test -G Ninja -DCHIPID_BUILD_TESTING=ON && cmake --build build-test && ctest --test-dir build-test -j 2")
+mkdir "$work/tarball"
+tar -xJf "$tarball" -C "$work/tarball"
+(cd "$work/tarball/chipid-$version" && bash -c "$build_command") >"$work/tarball.log" 2>&1 ||
+    { tail -n 40 "$work/tarball.log" >&2; fail "the README's build command fails in the source tarball"; }
+(cd "$work/tarball/chipid-$version" && bash -c "$test_command") >"$work/tarball.log" 2>&1 ||
+    { tail -n 40 "$work/tarball.log" >&2; fail "the README's tarball test command fails in the source tarball"; }
+echo "release: in the source tarball, the README's $(grep -o '[0-9]* tests passed.*' "$work/tarball.log")"
 
 # autopkgtest installs the package on this machine: as root only, and the
 # package is purged afterwards.

@@ -38,7 +38,7 @@ section "installing what the machine lacks"
 install_missing build-essential cmake ninja-build g++ libgtest-dev libgmock-dev clang-14 \
     libclang-rt-14-dev clang-format clang-tidy groff-base man-db mandoc dpkg-dev debhelper \
     lintian blhc devscripts binutils git mawk xz-utils util-linux qemu-user-static autopkgtest \
-    valgrind
+    valgrind gnupg
 # Every foreign target: its cross compilers, and the C and C++ runtimes
 # whose symbols dpkg-shlibdeps reads when its package is cross-built.
 foreign_targets=()

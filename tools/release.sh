@@ -1,28 +1,80 @@
 #!/usr/bin/env bash
 # Makes every release artefact of chipid, for every released target in
-# cmake/targets/, from the committed tree, byte for byte reproducibly, and
-# writes them into OUTDIR with their SHA256SUMS:
-#   chipid-VERSION.tar.xz                         the tracked files (git archive)
-#   chipid_VERSION.dsc, chipid_VERSION.tar.xz     the Debian source package
+# cmake/targets/, from the tagged commit, byte for byte reproducibly, and
+# writes them into OUTDIR:
+#   chipid_VERSION.tar.xz, chipid_VERSION.dsc     the source, as a native
+#                                                 Debian source package
 #   chipid_VERSION_DEBARCH.deb                    one per target (debhelper)
 #   chipid-VERSION-ARCHIVE                        one per target: the static
-#                                                 binary, manual page, README
-#   SHA256SUMS
+#                                                 binary, manual page, README,
+#                                                 release notes, sample list
+#   NEWS.md                                       the release notes
+#   SHA256SUMS                                    the checksums of all of them
+#   SHA256SUMS.asc                                with --sign: gpg's signature
 #
-#   bash tools/release.sh OUTDIR
+#   bash tools/release.sh [--sign KEYID] OUTDIR
 #
-# Everything is built from a clean export of HEAD, with SOURCE_DATE_EPOCH
-# from the last commit unless it is set. Each package must pass lintian,
-# and each binary, run here or through its target's emulator, must write
-# the same report on the sample list. OUTDIR is made if absent and must be
-# empty; it receives the artefacts only once all of them are built and
-# checked.
+# OUTDIR is taken from the current directory, must lie outside the work
+# tree, and must be new or empty and writable. HEAD must be committed
+# whole, tagged vVERSION, and have a released debian/changelog entry by the
+# Maintainer and a NEWS.md entry for VERSION. Everything is built from
+# clean exports of HEAD, with SOURCE_DATE_EPOCH from debian/changelog's
+# date unless it is set, as dpkg-buildpackage takes it: so a plain
+# dpkg-buildpackage of the released source package gives the released
+# .deb. Each package must pass lintian, and each binary, run here or
+# through its target's emulator, must write the same report on the sample
+# list. OUTDIR receives the artefacts only once all of them are built and
+# checked. Interrupted (SIGINT, SIGTERM), it stops at once with status 130
+# or 143 and leaves nothing behind: no temporary folder, and no OUTDIR if
+# it made it.
 set -euo pipefail
-fail() { echo "release: $*" >&2; exit 1; }
-(($# == 1)) || { echo "usage: bash tools/release.sh OUTDIR" >&2; exit 2; }
-source=$(cd "$(dirname "$0")/.." && pwd)
-outdir=$1
 export LC_ALL=C TZ=UTC
+fail() { echo "release: $*" >&2; exit 1; }
+usage() { echo "usage: bash tools/release.sh [--sign KEYID] OUTDIR" >&2; exit 2; }
+
+sign_key=""
+while (($#)); do
+    case $1 in
+        --sign) (($# >= 2)) || usage; sign_key=$2; shift 2 ;;
+        --sign=*) sign_key=${1#--sign=}; shift ;;
+        --) shift; break ;;
+        -*) usage ;;
+        *) break ;;
+    esac
+done
+(($# == 1)) || usage
+outdir=$(realpath -m -- "$1")
+source=$(cd "$(dirname "$0")/.." && pwd -P)
+
+# Interruptions stop the step that runs, then remove what the command made.
+work=""
+created_outdir=false
+child=""
+cleanup() { [[ -z $work ]] || rm -rf "$work"; }
+interrupted() {
+    trap '' INT TERM
+    if [[ -n $child ]]; then
+        kill -TERM -- "-$child" 2>/dev/null || true
+        wait "$child" 2>/dev/null || true
+    fi
+    cleanup
+    if $created_outdir; then rm -rf "$outdir"; fi
+    echo "release: interrupted" >&2
+    exit "$1"
+}
+trap cleanup EXIT
+trap 'interrupted 130' INT
+trap 'interrupted 143' TERM
+# Runs a long step in a process group of its own, which an interruption
+# stops whole; the shell waits for it in a way that a signal interrupts.
+step() {
+    local status=0
+    setsid "$@" &
+    child=$!
+    wait "$child" || status=$?
+    child=""
+    return "$status"
+}
 
 source "$source/tools/targets.sh"
 
@@ -36,11 +88,20 @@ ninja ninja-build
 g++ g++
 xz xz-utils
 gzip gzip
+setsid util-linux
 dpkg-buildpackage dpkg-dev
 dh debhelper
 lintian lintian
 blhc blhc
 TOOLS
+installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q ' installed$'; }
+# dpkg-checkbuilddeps asks for it before any package is built.
+installed build-essential || fail "build-essential is missing: apt-get install build-essential"
+if [[ -n $sign_key ]]; then
+    command -v gpg >/dev/null || fail "gpg is missing: apt-get install gnupg"
+    gpg --batch --list-secret-keys -- "$sign_key" >/dev/null 2>&1 ||
+        fail "no secret key $sign_key to sign with: gpg --list-secret-keys shows those there are"
+fi
 mapfile -t targets < <(target_names released)
 for target in "${targets[@]}"; do
     target_is_native "$target" && continue
@@ -52,31 +113,55 @@ for target in "${targets[@]}"; do
         fail "${emulator%% *} is missing: apt-get install qemu-user-static"
     # dpkg-shlibdeps reads the target's runtime symbols from the dpkg database.
     for package in "libc6:$deb_arch" "libstdc++6:$deb_arch"; do
-        dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q ' installed$' ||
+        installed "$package" ||
             fail "$package is missing: dpkg --add-architecture $deb_arch && apt-get update &&" \
                 "apt-get install libc6:$deb_arch libstdc++6:$deb_arch"
     done
 done
 
+# The commit: whole, versioned alike everywhere, released, tagged.
+top=$(git -C "$source" rev-parse --show-toplevel 2>&1) && [[ $top == "$source" ]] ||
+    fail "$source is not a git work tree that git accepts ($top): a release is made from a clone" \
+        "of the repository, owned by whoever runs the command"
 cd "$source"
-[[ -z $(git status --porcelain) ]] || fail "the work tree has uncommitted changes: commit first"
+dirty=$(git status --porcelain)
+[[ -z $dirty ]] || fail "the work tree has uncommitted changes; commit or remove them first:"$'\n'"$dirty"
 version=$(sed -n 's/^  VERSION \([0-9.]*\)$/\1/p' CMakeLists.txt)
 [[ -n $version ]] || fail "no VERSION in CMakeLists.txt's project()"
 changelog_version=$(dpkg-parsechangelog -S Version)
 [[ $changelog_version == "$version" ]] ||
-    fail "debian/changelog is at $changelog_version, CMakeLists.txt at $version"
-export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct)}
+    fail "debian/changelog is at $changelog_version, CMakeLists.txt at $version: dch -v $version"
+[[ $(dpkg-parsechangelog -S Distribution) != UNRELEASED ]] ||
+    fail "debian/changelog's $version entry is UNRELEASED: finish it with dch -r and commit"
+maintainer=$(sed -n 's/^Maintainer: //p' debian/control)
+changelog_maintainer=$(dpkg-parsechangelog -S Maintainer)
+[[ $changelog_maintainer == "$maintainer" ]] ||
+    fail "debian/changelog's $version entry is signed by $changelog_maintainer, not by the" \
+        "Maintainer, $maintainer (lintian would call it a non-maintainer upload): set" \
+        "DEBFULLNAME and DEBEMAIL to the Maintainer's name and address and run dch -r again," \
+        "or write the Maintainer into the entry's trailer line, and commit"
+grep -q "^## $version\( \|$\)" NEWS.md ||
+    fail "NEWS.md has no entry for $version: add '## $version (DATE)' with its notes, newest first"
+git tag --points-at HEAD | grep -qx "v$version" ||
+    fail "HEAD is not tagged v$version: tag the release commit, git tag -a v$version -m 'chipid $version'"
 
+# OUTDIR: outside the work tree, new or empty, writable; checked before
+# anything is built.
+case $outdir/ in
+    "$source"/*) fail "$outdir is inside the work tree: give a folder outside $source" ;;
+esac
 if [[ -e $outdir ]]; then
     [[ -d $outdir ]] || fail "$outdir is not a directory"
     [[ -z $(ls -A "$outdir") ]] || fail "$outdir is not empty"
 else
-    mkdir -p "$outdir"
+    mkdir -p "$outdir" 2>/dev/null || fail "cannot make $outdir"
+    created_outdir=true
 fi
-outdir=$(cd "$outdir" && pwd)
+probe=$(mktemp -p "$outdir" 2>/dev/null) || fail "cannot write into $outdir"
+rm -f "$probe"
 
+export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(dpkg-parsechangelog -S Timestamp)}
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
 mkdir "$work/out"
 out=$work/out
 
@@ -92,19 +177,19 @@ export_tree() {
     normalise_modes "$1"
 }
 
-echo "release: chipid $version, SOURCE_DATE_EPOCH=$SOURCE_DATE_EPOCH"
-git archive --format=tar --prefix="chipid-$version/" HEAD | xz --threads=1 -6 >"$out/chipid-$version.tar.xz"
+echo "release: chipid $version, SOURCE_DATE_EPOCH=$SOURCE_DATE_EPOCH (debian/changelog's date)"
 
-# Debian: the source package, then the binary packages for each
-# architecture, each from its own export.
+# Debian: the source package, which is also the release's one source
+# tarball, then the binary packages for each target, each from its own
+# export.
 debian_build() {
     local name=$1 status=0
     shift
     export_tree "$work/$name/chipid-$version"
-    (cd "$work/$name/chipid-$version" && dpkg-buildpackage -us -uc "$@") >"$work/$name.log" 2>&1 ||
+    step env -C "$work/$name/chipid-$version" dpkg-buildpackage -us -uc "$@" >"$work/$name.log" 2>&1 ||
         { tail -n 40 "$work/$name.log" >&2; fail "dpkg-buildpackage $* fails"; }
     # lintian's notice that it runs as root is no tag.
-    TMPDIR=$work lintian --pedantic -I --fail-on error,warning,info "$work/$name"/*.changes \
+    TMPDIR=$work step lintian --pedantic -I --fail-on error,warning,info "$work/$name"/*.changes \
         >"$work/$name.lintian" 2>&1 || status=$?
     grep -v '^running with root privileges' "$work/$name.lintian" >&2 && status=1
     ((status == 0)) || fail "lintian has something to say on the $name package"
@@ -128,9 +213,9 @@ for target in "${targets[@]}"; do
 done
 
 # The portable archives: the static binary, stripped, with the manual page,
-# the README and the licence under one top directory. Packed with GNU tar
-# and gzip, whose flags give sorted entries, owner 0/0, one time stamp and
-# no gzip name or time; CPack's archives carry the build's times and owner.
+# the README, the licence, the release notes and the sample list under one
+# top directory. Packed with GNU tar and gzip, whose flags give sorted
+# entries, owner 0/0, one time stamp and no gzip name or time.
 archive_name() {
     local archive
     archive=$(target_field "$1" ARCHIVE)
@@ -144,11 +229,9 @@ portable_archive() {
     [[ $archive == *.tar.gz ]] || fail "$target: no way to pack a $archive"
     target_is_native "$target" || toolchain=(--toolchain "$source/cmake/targets/$target.cmake")
     export_tree "$tree"
-    (cmake -S "$tree" -B "$tree/build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCHIPID_STATIC=ON \
-        "${toolchain[@]}" &&
-        cmake --build "$tree/build" &&
-        cmake --install "$tree/build" --strip --prefix "$work/stage-$target/$name") \
-        >"$work/portable-$target.log" 2>&1 ||
+    step bash -c 'cmake -S "$1" -B "$1/build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCHIPID_STATIC=ON \
+            "${@:3}" && cmake --build "$1/build" && cmake --install "$1/build" --strip --prefix "$2"' \
+        _ "$tree" "$work/stage-$target/$name" "${toolchain[@]}" >"$work/portable-$target.log" 2>&1 ||
         { tail -n 40 "$work/portable-$target.log" >&2; fail "cannot build the $target archive"; }
     ! readelf -l "$work/stage-$target/$name/bin/chipid" | grep -q INTERP ||
         fail "the $target chipid is not static"
@@ -173,7 +256,8 @@ same_report() {
     esac
     target_is_native "$target" || read -r -a command <<<"$(target_field "$target" EMULATOR_LINE)"
     command+=("$(find "$unpacked" -path '*/bin/chipid')")
-    local run=$work/run/$(basename "$artefact")
+    local run
+    run=$work/run/$(basename "$artefact")
     (cd "$work/run" && "${command[@]}" >"$run.out" 2>"$run.err") || status=$?
     echo "$status" >"$run.status"
     if [[ -z $reference ]]; then
@@ -193,9 +277,20 @@ for target in "${targets[@]}"; do
     same_report "$target" "$out/$(archive_name "$target").tar.gz"
 done
 
+cp NEWS.md "$out/"
+normalise_modes "$out"
 (cd "$out" && sha256sum -- * >SHA256SUMS)
+if [[ -n $sign_key ]]; then
+    gpg --batch --yes --local-user "$sign_key" --armor --detach-sign \
+        --output "$out/SHA256SUMS.asc" "$out/SHA256SUMS" ||
+        fail "gpg cannot sign SHA256SUMS with $sign_key"
+fi
 # SHA256SUMS last: a release without it is incomplete at a glance.
-mv "$out"/chip* "$outdir/"
-mv "$out/SHA256SUMS" "$outdir/"
+mv "$out"/chip* "$out/NEWS.md" "$outdir/"
+mv "$out"/SHA256SUMS* "$outdir/"
 echo "release: chipid $version in $outdir"
 (cd "$outdir" && cat SHA256SUMS)
+echo
+awk -v heading="## $version" '$0 == heading || index($0, heading " ") == 1 { on = 1 }
+    on && /^## / && !($0 == heading || index($0, heading " ") == 1) { exit }
+    on' NEWS.md
