@@ -31,20 +31,19 @@ tagged_clone() {
     git -C "$1" tag "v$version"
 }
 
-# Each refusal: the status, a message that says how to mend it, and nothing
-# left in OUTDIR, or no OUTDIR where the command would have made it; all
-# before anything is built.
+# Each refusal: the status, a message that says how to mend it, and OUTDIR
+# as it was (none where there was none); all before anything is built.
 refused() {
-    local clone=$1 outdir=$2 what=$3 message=$4 status=0
+    local clone=$1 outdir=$2 what=$3 message=$4 status=0 before=absent after=absent
     shift 4
+    [[ ! -e $outdir ]] || before=$(ls -A "$outdir")
     (cd "$clone" && "$@" bash tools/release.sh "$outdir") >"$work/refused.out" 2>"$work/refused.err" ||
         status=$?
     ((status == 1)) || fail "$what: status $status, not 1: $(cat "$work/refused.err")"
     grep -qF -- "$message" "$work/refused.err" || fail "$what: $(cat "$work/refused.err")"
     grep -q "SOURCE_DATE_EPOCH" "$work/refused.out" && fail "$what: refused only after it began building"
-    if [[ -e $outdir ]]; then
-        [[ -z $(ls -A "$outdir") ]] || fail "$what: left $(ls -A "$outdir") in $outdir"
-    fi
+    [[ ! -e $outdir ]] || after=$(ls -A "$outdir")
+    [[ $after == "$before" ]] || fail "$what: OUTDIR held '$before' and now '$after'"
     echo "release: refuses $what"
 }
 tagged_clone "$work/refused"
