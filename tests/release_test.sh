@@ -91,6 +91,7 @@ refused "$work/refused" "$work/refused-out" "a version without release notes" "N
     git_test commit --quiet -am "Another version" && git tag -f "v$version" >/dev/null)
 refused "$work/refused" "$work/refused-out" "a changelog at another version" "debian/changelog is at"
 git -C "$work/refused" reset --quiet --hard HEAD~1
+git -C "$work/refused" tag -f "v$version" >/dev/null
 
 # Interrupted while it builds: SIGINT ends it with 130, SIGTERM with 143,
 # saying so, with no temporary folder and no OUTDIR left, since it made it.
@@ -104,6 +105,7 @@ for signal in INT:130 TERM:143; do
     set +m
     for ((i = 0; i < 600; i++)); do
         [[ -n $(ls -A "$work/tmp-$signal") ]] && grep -q SOURCE_DATE_EPOCH "$work/interrupted.out" && break
+        kill -0 "$pid" 2>/dev/null || fail "the release to interrupt ended: $(cat "$work/interrupted.err")"
         sleep 0.1
     done
     sleep 2
