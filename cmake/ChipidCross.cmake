@@ -12,7 +12,7 @@ if(CHIPID_READING_TARGET_ROW)
   return()
 endif()
 
-set(CMAKE_SYSTEM_NAME Linux)
+set(CMAKE_SYSTEM_NAME ${CHIPID_TARGET_SYSTEM})
 set(CMAKE_SYSTEM_PROCESSOR ${CHIPID_TARGET_PROCESSOR})
 
 set(CMAKE_C_COMPILER ${CHIPID_TARGET_TRIPLET}-gcc)
@@ -28,6 +28,11 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 # that loader to the cross C library: it also reads the host's
 # /etc/ld.so.cache, which may list another build of the same C library
 # (libc6-i386's /lib32, a multiarch libc6:<arch>), and a program that loads
-# parts of both can hang. The same line works with or without those.
-set(CMAKE_CROSSCOMPILING_EMULATOR ${CHIPID_TARGET_EMULATOR} -L /usr/${CHIPID_TARGET_TRIPLET}
-  -E LD_LIBRARY_PATH=/usr/${CHIPID_TARGET_TRIPLET}/lib)
+# parts of both can hang. The same line works with or without those. A
+# Windows program needs nothing of the host's: wine runs it as it is.
+if(CHIPID_TARGET_SYSTEM STREQUAL "Linux")
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${CHIPID_TARGET_EMULATOR} -L /usr/${CHIPID_TARGET_TRIPLET}
+    -E LD_LIBRARY_PATH=/usr/${CHIPID_TARGET_TRIPLET}/lib)
+else()
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${CHIPID_TARGET_EMULATOR})
+endif()

@@ -95,14 +95,13 @@ git -C "$work/refused" tag -f "v$version" >/dev/null
 
 # Interrupted while it builds: SIGINT ends it with 130, SIGTERM with 143,
 # saying so, with no temporary folder and no OUTDIR left, since it made it.
-# Job control gives the background command SIGINT as a terminal would.
+# A background command starts with SIGINT ignored, and a shell cannot trap
+# what it was started ignoring: env gives it SIGINT as a terminal would.
 for signal in INT:130 TERM:143; do
     mkdir "$work/tmp-$signal"
-    set -m
-    (cd "$work/refused" && TMPDIR=$work/tmp-$signal exec bash tools/release.sh "$work/interrupted-out") \
-        >"$work/interrupted.out" 2>"$work/interrupted.err" &
+    (cd "$work/refused" && TMPDIR=$work/tmp-$signal exec env --default-signal=INT,TERM \
+        bash tools/release.sh "$work/interrupted-out") >"$work/interrupted.out" 2>"$work/interrupted.err" &
     pid=$!
-    set +m
     for ((i = 0; i < 600; i++)); do
         [[ -n $(ls -A "$work/tmp-$signal") ]] && grep -q SOURCE_DATE_EPOCH "$work/interrupted.out" && break
         kill -0 "$pid" 2>/dev/null || fail "the release to interrupt ended: $(cat "$work/interrupted.err")"

@@ -39,19 +39,22 @@ install_missing build-essential cmake ninja-build g++ libgtest-dev libgmock-dev 
     libclang-rt-14-dev clang-format clang-tidy groff-base man-db mandoc dpkg-dev debhelper \
     lintian blhc devscripts binutils git mawk xz-utils util-linux qemu-user-static autopkgtest \
     valgrind gnupg
-# Every foreign target: its cross compilers, and the C and C++ runtimes
-# whose symbols dpkg-shlibdeps reads when its package is cross-built.
+# Every foreign target: the packages its row names (cross compilers, the C
+# and C++ runtimes whose symbols dpkg-shlibdeps reads when its package is
+# cross-built, its emulator), with dpkg told of their architectures.
 foreign_targets=()
 target_packages=()
 for target in $(target_names); do
     target_is_native "$target" && continue
     foreign_targets+=("$target")
-    deb_arch=$(target_field "$target" DEB_ARCH)
-    if [[ " $(dpkg --print-foreign-architectures | tr '\n' ' ') " != *" $deb_arch "* ]]; then
-        dpkg --add-architecture "$deb_arch"
-        updated=false
-    fi
-    target_packages+=("crossbuild-essential-$deb_arch" "libc6:$deb_arch" "libstdc++6:$deb_arch")
+    for package in $(target_field "$target" PACKAGES); do
+        target_packages+=("$package")
+        [[ $package == *:* ]] || continue
+        if [[ " $(dpkg --print-foreign-architectures | tr '\n' ' ') " != *" ${package#*:} "* ]]; then
+            dpkg --add-architecture "${package#*:}"
+            updated=false
+        fi
+    done
 done
 install_missing "${target_packages[@]}"
 

@@ -47,10 +47,18 @@ outdir=$(realpath -m -- "$1")
 source=$(cd "$(dirname "$0")/.." && pwd -P)
 
 # Interruptions stop the step that runs, then remove what the command made.
+# Their message goes to the command's own standard error (fd 3), whatever
+# the step's log redirection is when the signal comes.
+exec 3>&2
 work=""
 created_outdir=false
 child=""
-cleanup() { [[ -z $work ]] || rm -rf "$work"; }
+cleanup() {
+    [[ -z $work ]] && return
+    # The wineserver of the release's own wine prefix, and no other.
+    [[ ! -d $work/wine ]] || bash "$source/tools/wine-run.sh" --stop
+    rm -rf "$work"
+}
 interrupted() {
     trap '' INT TERM
     if [[ -n $child ]]; then
@@ -59,7 +67,7 @@ interrupted() {
     fi
     cleanup
     if $created_outdir; then rm -rf "$outdir"; fi
-    echo "release: interrupted" >&2
+    echo "release: interrupted" >&3
     exit "$1"
 }
 trap cleanup EXIT
@@ -103,19 +111,17 @@ if [[ -n $sign_key ]]; then
         fail "no secret key $sign_key to sign with: gpg --list-secret-keys shows those there are"
 fi
 mapfile -t targets < <(target_names released)
+# Each foreign target's row names the packages its build and emulator need:
+# cross compilers, the runtimes whose symbols dpkg-shlibdeps reads, qemu.
 for target in "${targets[@]}"; do
     target_is_native "$target" && continue
-    deb_arch=$(target_field "$target" DEB_ARCH)
-    emulator=$(target_field "$target" EMULATOR)
-    command -v "$(target_field "$target" TRIPLET)-g++" >/dev/null ||
-        fail "the $target cross compiler is missing: apt-get install crossbuild-essential-$deb_arch"
-    command -v "${emulator%% *}" >/dev/null ||
-        fail "${emulator%% *} is missing: apt-get install qemu-user-static"
-    # dpkg-shlibdeps reads the target's runtime symbols from the dpkg database.
-    for package in "libc6:$deb_arch" "libstdc++6:$deb_arch"; do
-        installed "$package" ||
-            fail "$package is missing: dpkg --add-architecture $deb_arch && apt-get update &&" \
-                "apt-get install libc6:$deb_arch libstdc++6:$deb_arch"
+    for package in $(target_field "$target" PACKAGES); do
+        installed "$package" && continue
+        case $package in
+            *:*) fail "$package is missing: dpkg --add-architecture ${package#*:} && apt-get update &&" \
+                "apt-get install $package" ;;
+            *) fail "$package is missing, which the $target target needs: apt-get install $package" ;;
+        esac
     done
 done
 
@@ -164,6 +170,8 @@ export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(dpkg-parsechangelog -S Timestamp
 work=$(mktemp -d)
 mkdir "$work/out"
 out=$work/out
+# A Windows target's programs run under wine, in a prefix of the release's.
+export WINEPREFIX=$work/wine
 
 # Modes as a umask of 022 gives them, whatever this one is: directories and
 # executables 755, the rest 644.
@@ -215,27 +223,46 @@ done
 # The portable archives: the static binary, stripped, with the manual page,
 # the README, the licence, the release notes and the sample list under one
 # top directory. Packed with GNU tar and gzip, whose flags give sorted
-# entries, owner 0/0, one time stamp and no gzip name or time.
+# entries, owner 0/0, one time stamp and no gzip name or time; or for
+# Windows with zip, given the entries sorted, every time set to
+# SOURCE_DATE_EPOCH, and no extra fields (-X) or directory entries (-D).
 archive_name() {
     local archive
     archive=$(target_field "$1" ARCHIVE)
-    echo "chipid-$version-${archive%.tar.gz}"
+    archive=${archive%.tar.gz}
+    echo "chipid-$version-${archive%.zip}"
+}
+archive_file() {
+    local archive
+    archive=$(target_field "$1" ARCHIVE)
+    echo "$(archive_name "$1").${archive#*.}"
 }
 portable_archive() {
     local target=$1 archive toolchain=() name
     archive=$(target_field "$target" ARCHIVE)
     name=$(archive_name "$target")
     local tree=$work/portable-$target/chipid-$version
-    [[ $archive == *.tar.gz ]] || fail "$target: no way to pack a $archive"
+    [[ $archive == *.tar.gz || $archive == *.zip ]] || fail "$target: no way to pack a $archive"
     target_is_native "$target" || toolchain=(--toolchain "$source/cmake/targets/$target.cmake")
     export_tree "$tree"
     step bash -c 'cmake -S "$1" -B "$1/build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCHIPID_STATIC=ON \
             "${@:3}" && cmake --build "$1/build" && cmake --install "$1/build" --strip --prefix "$2"' \
         _ "$tree" "$work/stage-$target/$name" "${toolchain[@]}" >"$work/portable-$target.log" 2>&1 ||
         { tail -n 40 "$work/portable-$target.log" >&2; fail "cannot build the $target archive"; }
+    normalise_modes "$work/stage-$target"
+    if [[ $archive == *.zip ]]; then
+        local dlls
+        dlls=$("$(target_field "$target" TRIPLET)-objdump" -p "$work/stage-$target/$name/chipid.exe" |
+            sed -n 's/^[[:space:]]*DLL Name: //p' | tr '\n' ' ')
+        [[ ${dlls,,} == "advapi32.dll kernel32.dll msvcrt.dll " ]] ||
+            fail "the $target chipid.exe imports $dlls"
+        find "$work/stage-$target" -exec touch -h -d "@$SOURCE_DATE_EPOCH" {} +
+        (cd "$work/stage-$target" && find "$name" -type f | LC_ALL=C sort |
+            TZ=UTC zip -X -D -q -9 "$out/$name.zip" -@) || fail "cannot zip the $target archive"
+        return
+    fi
     ! readelf -l "$work/stage-$target/$name/bin/chipid" | grep -q INTERP ||
         fail "the $target chipid is not static"
-    normalise_modes "$work/stage-$target"
     tar --create --format=gnu --sort=name --owner=0 --group=0 --numeric-owner \
         --mtime="@$SOURCE_DATE_EPOCH" --mode=u=rwX,go=rX -C "$work/stage-$target" "$name" |
         gzip -9 --no-name >"$out/$name.tar.gz"
@@ -252,10 +279,11 @@ same_report() {
     mkdir -p "$unpacked"
     case $artefact in
         *.deb) dpkg-deb -x "$artefact" "$unpacked" ;;
+        *.zip) (cd "$unpacked" && unzip -q "$artefact") ;;
         *) tar -xzf "$artefact" -C "$unpacked" ;;
     esac
     target_is_native "$target" || read -r -a command <<<"$(target_field "$target" EMULATOR_LINE)"
-    command+=("$(find "$unpacked" -path '*/bin/chipid')")
+    command+=("$(find "$unpacked" -path '*/bin/chipid' -o -name chipid.exe)")
     local run
     run=$work/run/$(basename "$artefact")
     (cd "$work/run" && "${command[@]}" >"$run.out" 2>"$run.err") || status=$?
@@ -274,7 +302,7 @@ for target in "${targets[@]}"; do
     deb_arch=$(target_field "$target" DEB_ARCH)
     [[ -z $deb_arch ]] || same_report "$target" "$out/chipid_${version}_$deb_arch.deb"
     portable_archive "$target"
-    same_report "$target" "$out/$(archive_name "$target").tar.gz"
+    same_report "$target" "$out/$(archive_file "$target")"
 done
 
 cp NEWS.md "$out/"

@@ -1,4 +1,5 @@
 # 64-bit PCs and servers (uname -m: x86_64).
+set(CHIPID_TARGET_SYSTEM Linux)
 set(CHIPID_TARGET_DEB_ARCH amd64)
 set(CHIPID_TARGET_TRIPLET x86_64-linux-gnu)
 set(CHIPID_TARGET_MULTIARCH x86_64-linux-gnu)
@@ -9,5 +10,6 @@ set(CHIPID_TARGET_STATIC static-pie)
 set(CHIPID_TARGET_CONTROL_FLOW -fcf-protection)
 set(CHIPID_TARGET_CONTROL_FLOW_INSTRUCTIONS endbr64)
 set(CHIPID_TARGET_ELF_MACHINE "X86-64")
+set(CHIPID_TARGET_PACKAGES crossbuild-essential-amd64 libc6:amd64 libstdc++6:amd64 qemu-user-static)
 set(CHIPID_TARGET_RELEASED ON)
 include(${CMAKE_CURRENT_LIST_DIR}/../ChipidCross.cmake)

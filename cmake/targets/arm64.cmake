@@ -1,5 +1,6 @@
 # 64-bit ARM: Raspberry Pi OS 64-bit on a Pi 3 or later, ARM servers
 # (uname -m: aarch64).
+set(CHIPID_TARGET_SYSTEM Linux)
 set(CHIPID_TARGET_DEB_ARCH arm64)
 set(CHIPID_TARGET_TRIPLET aarch64-linux-gnu)
 set(CHIPID_TARGET_MULTIARCH aarch64-linux-gnu)
@@ -10,5 +11,6 @@ set(CHIPID_TARGET_STATIC static-pie)
 set(CHIPID_TARGET_CONTROL_FLOW -mbranch-protection=standard)
 set(CHIPID_TARGET_CONTROL_FLOW_INSTRUCTIONS paciasp "bti[[:space:]]")
 set(CHIPID_TARGET_ELF_MACHINE "AArch64")
+set(CHIPID_TARGET_PACKAGES crossbuild-essential-arm64 libc6:arm64 libstdc++6:arm64 qemu-user-static)
 set(CHIPID_TARGET_RELEASED ON)
 include(${CMAKE_CURRENT_LIST_DIR}/../ChipidCross.cmake)

@@ -1,4 +1,5 @@
 # 32-bit PCs (uname -m: i686).
+set(CHIPID_TARGET_SYSTEM Linux)
 set(CHIPID_TARGET_DEB_ARCH i386)
 set(CHIPID_TARGET_TRIPLET i686-linux-gnu)
 set(CHIPID_TARGET_MULTIARCH i386-linux-gnu)
@@ -9,5 +10,6 @@ set(CHIPID_TARGET_STATIC static-pie)
 set(CHIPID_TARGET_CONTROL_FLOW -fcf-protection)
 set(CHIPID_TARGET_CONTROL_FLOW_INSTRUCTIONS endbr32)
 set(CHIPID_TARGET_ELF_MACHINE "Intel 80386")
+set(CHIPID_TARGET_PACKAGES crossbuild-essential-i386 libc6:i386 libstdc++6:i386 qemu-user-static)
 set(CHIPID_TARGET_RELEASED ON)
 include(${CMAKE_CURRENT_LIST_DIR}/../ChipidCross.cmake)

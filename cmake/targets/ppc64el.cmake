@@ -1,5 +1,6 @@
 # 64-bit little-endian POWER (uname -m: ppc64le). Known to build and pass,
 # not released. Debian's C library has no static PIE for it.
+set(CHIPID_TARGET_SYSTEM Linux)
 set(CHIPID_TARGET_DEB_ARCH ppc64el)
 set(CHIPID_TARGET_TRIPLET powerpc64le-linux-gnu)
 set(CHIPID_TARGET_MULTIARCH powerpc64le-linux-gnu)
@@ -10,5 +11,6 @@ set(CHIPID_TARGET_STATIC static)
 set(CHIPID_TARGET_CONTROL_FLOW "")
 set(CHIPID_TARGET_CONTROL_FLOW_INSTRUCTIONS "")
 set(CHIPID_TARGET_ELF_MACHINE "PowerPC64")
+set(CHIPID_TARGET_PACKAGES crossbuild-essential-ppc64el libc6:ppc64el libstdc++6:ppc64el qemu-user-static)
 set(CHIPID_TARGET_RELEASED OFF)
 include(${CMAKE_CURRENT_LIST_DIR}/../ChipidCross.cmake)
