@@ -51,6 +51,11 @@ function(chipid_set_flags target)
     target_compile_options(${target} PRIVATE
       -fstack-protector-strong -fstack-clash-protection ${CHIPID_TARGET_CONTROL_FLOW} -Wformat
       -Werror=format-security)
+    # On Windows the stack protector's runtime (libssp) comes with the flag
+    # on the link line of whatever links the tool's code, tests included.
+    if(WIN32)
+      target_link_options(${target} PUBLIC -fstack-protector-strong)
+    endif()
     # Fortification needs the optimiser; where the flags already define it
     # (dpkg-buildflags does), a second definition would only clash.
     if(NOT CMAKE_CXX_FLAGS MATCHES "_FORTIFY_SOURCE")
@@ -75,6 +80,15 @@ set(CHIPID_PACKAGE_METADATA
 
 # How the chipid executable itself is linked.
 function(chipid_set_link_flags target)
+  if(WIN32)
+    # A PE executable, static (below): address space layout randomisation
+    # with high entropy, no execution of data, and no time stamp, so that
+    # the same sources give the same bytes. RELRO, immediate binding and
+    # the package note are ELF's.
+    target_link_options(${target} PRIVATE -Wl,--dynamicbase -Wl,--high-entropy-va
+      -Wl,--nxcompat -Wl,--no-insert-timestamp)
+    return()
+  endif()
   if(CHIPID_PACKAGE_METADATA)
     # -Xlinker passes the JSON whole: -Wl, would split it at its commas.
     include(CheckCXXSourceCompiles)
@@ -131,6 +145,12 @@ function(chipid_set_link_flags target)
   target_compile_options(${target} PRIVATE ${static_compile_options})
   target_link_options(${target} PRIVATE ${static_link_options})
 endfunction()
+
+# Every Windows program of chipid's, tests included, links the C++ runtime
+# statically, so that it needs no DLL but Windows' own to start.
+if(WIN32)
+  add_link_options(-static)
+endif()
 
 if(CHIPID_SANITIZE OR CHIPID_FUZZ)
   add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=all

@@ -2,12 +2,24 @@
 // directory, into six-digit chip identifiers. Takes no arguments.
 #include <fstream>
 #include <iostream>
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+
+#include <cstdio>
+#endif
 
 #include "conversion_run.h"
 #include "lot_codes.h"
 
 int main()
 {
+#ifdef _WIN32
+    // Windows' C runtime writes CR LF for every LF in text mode: in binary
+    // mode the report and the diagnostics are the same bytes as elsewhere.
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
+#endif
     // The C++ streams write through buffers of their own rather than C's
     // stdio: the same write per flushed record, fewer instructions. Each
     // record is still flushed, and standard error still flushes standard

@@ -8,17 +8,20 @@
 # relocations to bind; the row's control-flow instructions in the binary
 # and in every object of the tool's own. Reads the flags from
 # compile_commands.json, the binary and the objects with readelf and
-# objdump, since hardening-check misreads a static PIE.
-#   hardening_test.sh BUILD_DIR OBJDUMP --static=KIND --control-flow=FLAG [INSTRUCTION...]
+# objdump, since hardening-check misreads a static PIE. A Windows chipid.exe
+# imports only Windows' own DLLs, and has high-entropy address space layout
+# randomisation, no execution of data and no time stamp.
+#   hardening_test.sh CHIPID OBJDUMP --static=KIND --control-flow=FLAG [INSTRUCTION...]
+# CHIPID is the built executable, in its build tree.
 # KIND is the row's static linking (static-pie or static); FLAG and the
 # instructions may be empty where the target has no control-flow protection.
 set -euo pipefail
-build=$1
+binary=$1
+build=$(dirname "$binary")
 objdump=$2
 static_kind=${3#--static=}
 branch_flag=${4#--control-flow=}
 instructions=("${@:5}")
-binary=$build/chipid
 fail() { echo "hardening: $*" >&2; exit 1; }
 command -v "$objdump" >/dev/null || fail "$objdump is missing"
 
@@ -31,6 +34,23 @@ for flag in -fstack-protector-strong -fstack-clash-protection $branch_flag \
     [[ -z $unhardened ]] || { echo "$unhardened" >&2; fail "compiled without $flag"; }
 done
 
+if [[ $("$objdump" -f "$binary") == *"file format pei-"* ]]; then
+    headers=$("$objdump" -p "$binary")
+    dlls=$(sed -n 's/^[[:space:]]*DLL Name: //p' <<<"$headers")
+    while read -r dll; do
+        case ${dll,,} in
+            kernel32.dll | msvcrt.dll | advapi32.dll) ;;
+            *) fail "imports $dll, which Windows does not have of its own" ;;
+        esac
+    done <<<"$dlls"
+    for flag in HIGH_ENTROPY_VA DYNAMIC_BASE NX_COMPAT; do
+        grep -qx "[[:space:]]*$flag" <<<"$headers" || fail "no $flag in DllCharacteristics"
+    done
+    grep -q "^Time/Date[[:space:]]*Thu Jan  1 00:00:00 1970" <<<"$headers" ||
+        fail "a time stamp in the PE header: $(grep '^Time/Date' <<<"$headers")"
+    echo "hardening: ok (Windows PE, imports $(tr '\n' ' ' <<<"$dlls"))"
+    exit 0
+fi
 header=$(readelf -h "$binary")
 kind=dynamic
 readelf -l "$binary" | grep -q INTERP || kind=$static_kind

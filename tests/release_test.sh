@@ -17,7 +17,10 @@ source=$(cd "$1" && pwd)
 build=$(cd "$2" && pwd)
 work=$(mktemp -d)
 chmod 755 "$work"
-trap 'rm -rf "$work"' EXIT
+# Windows programs run under wine in a prefix of the test's, whose
+# wineserver alone is stopped at the end.
+export WINEPREFIX=$work/wine
+trap 'bash "$source/tools/wine-run.sh" --stop; rm -rf "$work"' EXIT
 fail() { echo "release: $*" >&2; exit 1; }
 source "$source/tools/targets.sh"
 mapfile -t targets < <(target_names released)
@@ -206,10 +209,51 @@ sed -n "s|^chipid-$version/||p" <<<"$names" | grep -v '/$' | grep . | LC_ALL=C s
 cmp -s "$work/tarball.files" "$work/tracked.files" ||
     { diff "$work/tracked.files" "$work/tarball.files" >&2; fail "the source tarball is not the tracked files"; }
 
-# The portable archives: listing, modes, owners, the binary's kind.
+# The Windows zip: sorted entries under one top folder, every time
+# SOURCE_DATE_EPOCH's (zip keeps local time to the even second; the release
+# packs in UTC), no extra fields, chipid.exe importing only Windows' own
+# DLLs, with no time stamp; then its binary for the executable tests.
 declare -A released_binaries
+check_zip() {
+    local target=$1 name=$2 zip=$3 listing names stamp dlls
+    listing=$(zipinfo -l "$zip")
+    names=$(zipinfo -1 "$zip")
+    [[ $names == "$(LC_ALL=C sort <<<"$names")" ]] || fail "$name.zip: entries not sorted"
+    [[ $names == "$name/LICENSE.txt
+$name/NEWS.md
+$name/README.txt
+$name/chipid.exe
+$name/chipid.html
+$name/examples.txt" ]] || fail "$name.zip holds: $names"
+    stamp=$(TZ=UTC date -d "@$((SOURCE_DATE_EPOCH / 2 * 2))" +%y-%b-%d\ %H:%M)
+    [[ $(awk 'NF == 10 { print $8, $9 }' <<<"$listing" | sort -u) == "$stamp" ]] ||
+        fail "$name.zip: times are not $stamp: $(awk 'NF == 10 { print $8, $9 }' <<<"$listing" | sort -u)"
+    # zipinfo's fourth column is the extra-field flag: - for none.
+    [[ $(awk 'NF == 10 { print substr($5, 2, 1) }' <<<"$listing" | sort -u) == - ]] ||
+        fail "$name.zip: entries with extra fields"
+    mkdir -p "$work/unpacked/$target"
+    (cd "$work/unpacked/$target" && unzip -q "$zip")
+    local exe=$work/unpacked/$target/$name/chipid.exe
+    dlls=$("$(target_field "$target" TRIPLET)-objdump" -p "$exe" | sed -n 's/^[[:space:]]*DLL Name: //p' |
+        tr '\n' ' ')
+    [[ ${dlls,,} == "advapi32.dll kernel32.dll msvcrt.dll " ]] || fail "$name: chipid.exe imports $dlls"
+    grep -q 'Time/Date.*1970' <<<"$("$(target_field "$target" TRIPLET)-objdump" -p "$exe")" ||
+        fail "$name: chipid.exe carries a time stamp"
+    grep -q "chipid $version for Windows" "$work/unpacked/$target/$name/README.txt" ||
+        fail "$name: its README is not the Windows one"
+    grep -q "<title>CHIPID(1)</title>" "$work/unpacked/$target/$name/chipid.html" ||
+        fail "$name: chipid.html is not the manual page"
+    released_binaries[$target]=$exe
+}
+export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(cd "$source" && dpkg-parsechangelog -S Timestamp)}
+
+# The portable archives: listing, modes, owners, the binary's kind.
 for target in "${targets[@]}"; do
     archive=$(target_field "$target" ARCHIVE)
+    if [[ $archive == *.zip ]]; then
+        check_zip "$target" "chipid-$version-${archive%.zip}" "$out/chipid-$version-$archive"
+        continue
+    fi
     name=chipid-$version-${archive%.tar.gz}
     listing=$(tar -tvzf "$out/$name.tar.gz")
     names=$(awk '{ print $6 }' <<<"$listing")
@@ -286,20 +330,29 @@ for target in "${targets[@]}"; do
     released_binaries[$target-deb]=$root/usr/bin/chipid
 done
 
-# The executable tests, on each released binary, built for its target.
+# The executable tests, on each released binary, built for its target; a
+# Windows chipid.exe by the native ones (they are POSIX code), through its
+# emulator, expecting what Windows does where it differs.
 for key in "${!released_binaries[@]}"; do
     target=${key%-deb}
+    binary=${released_binaries[$key]}
+    system=$(target_field "$target" SYSTEM)
     runner=()
     if target_is_native "$target"; then
         tests=$build/tests/chipid_cli_tests
+    elif [[ $system == Windows ]]; then
+        tests=$build/tests/chipid_cli_tests
+        printf '#!/bin/sh\nexec %s "%s" "$@"\n' "$(target_field "$target" EMULATOR_LINE)" "$binary" \
+            >"$binary.under-test"
+        chmod +x "$binary.under-test"
+        binary=$binary.under-test
     else
         tests=$source/build-$target/tests/chipid_cli_tests
         read -r -a runner <<<"$(target_field "$target" EMULATOR_LINE)"
     fi
     [[ -x $tests ]] || fail "no executable tests built for $target: $tests"
-    binary=${released_binaries[$key]}
-    CHIPID_UNDER_TEST=$binary "${runner[@]}" "$tests" --gtest_brief=1 >"$work/cli.log" 2>&1 ||
-        { cat "$work/cli.log" >&2; fail "the executable tests fail on $binary"; }
+    CHIPID_UNDER_TEST=$binary CHIPID_UNDER_TEST_SYSTEM=$system "${runner[@]}" "$tests" --gtest_brief=1 \
+        >"$work/cli.log" 2>&1 || { cat "$work/cli.log" >&2; fail "the executable tests fail on $binary"; }
 done
 echo "release: the executable tests pass on all ${#released_binaries[@]} released binaries"
 

@@ -48,7 +48,10 @@ TEST(LargeList, HugeLineIsSkippedInLittleMemory)
         EXPECT_EQ(run.err, " nchips 0 chip string too long! \n");
         EXPECT_EQ(run.status, 2);
 #ifndef CHIPID_SANITIZED  // the sanitizers' own memory would swamp the bound
-        EXPECT_LT(run.peakRssKiB, 16 * 1024);
+        // Under wine the peak is wine's process, which also holds the
+        // Windows runtime it emulates: about 17 MB on any list. Either bound
+        // is far below the line.
+        EXPECT_LT(run.peakRssKiB, (chipidRunsOnWindows() ? 64 : 16) * 1024);
 #endif
     }
 }

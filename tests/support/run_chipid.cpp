@@ -92,6 +92,12 @@ std::string chipidUnderTest()
 
 }  // namespace
 
+bool chipidRunsOnWindows()
+{
+    const char* system = std::getenv("CHIPID_UNDER_TEST_SYSTEM");
+    return system != nullptr && std::string_view(system) == "Windows";
+}
+
 std::ostream& operator<<(std::ostream& os, StdoutTo stdoutTo)
 {
     switch (stdoutTo) {

@@ -1,0 +1,16 @@
+# 64-bit Windows PCs: a static chipid.exe, cross-built with mingw-w64 and
+# run, tests included, under wine. It has no Debian package.
+set(CHIPID_TARGET_SYSTEM Windows)
+set(CHIPID_TARGET_DEB_ARCH "")
+set(CHIPID_TARGET_TRIPLET x86_64-w64-mingw32)
+set(CHIPID_TARGET_MULTIARCH x86_64-w64-mingw32)
+set(CHIPID_TARGET_PROCESSOR x86_64)
+set(CHIPID_TARGET_ARCHIVE windows-x86_64.zip)
+set(CHIPID_TARGET_EMULATOR bash ${CMAKE_CURRENT_LIST_DIR}/../../tools/wine-run.sh)
+set(CHIPID_TARGET_STATIC static)
+set(CHIPID_TARGET_CONTROL_FLOW "")
+set(CHIPID_TARGET_CONTROL_FLOW_INSTRUCTIONS "")
+set(CHIPID_TARGET_ELF_MACHINE "")
+set(CHIPID_TARGET_PACKAGES g++-mingw-w64-x86-64-posix wine64 zip unzip mandoc)
+set(CHIPID_TARGET_RELEASED ON)
+include(${CMAKE_CURRENT_LIST_DIR}/../ChipidCross.cmake)
