@@ -394,7 +394,7 @@ if [[ $(dpkg --print-architecture) == amd64 ]]; then
     cp "$out/chipid-$version-linux-x86_64.tar.gz" "$work/user/"
     as_user=()
     ((EUID != 0)) || { chown -R nobody:nogroup "$work/user"; as_user=(setpriv --reuid=nobody --regid=nogroup --clear-groups); }
-    report=$(cd "$work/user" && "${as_user[@]}" bash -c "$extract && $first_run" 2>/dev/null) || true
+    report=$(cd "$work/user" && "${as_user[@]}" bash -c "$extract && $first_run" 2>&1) || true
     [[ $(wc -l <<<"$report") == 12 && $(head -n 1 <<<"$report") == " nchips 0 chipStr W07A0312G35F72.1A1-030042 lot-id G35F72.1 serialNum 0042 6-digit-id: 720042" ]] ||
         fail "the README's archive commands print: $report"
     echo "release: the README's archive commands print the sample list's report"
