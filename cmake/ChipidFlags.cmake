@@ -83,10 +83,12 @@ function(chipid_set_link_flags target)
   if(WIN32)
     # A PE executable, static (below): address space layout randomisation
     # with high entropy, no execution of data, and no time stamp, so that
-    # the same sources give the same bytes. RELRO, immediate binding and
-    # the package note are ELF's.
+    # the same sources give the same bytes. A release build is stripped by
+    # the linker, since strip would stamp the header with the time (or
+    # SOURCE_DATE_EPOCH). RELRO, immediate binding and the package note are
+    # ELF's.
     target_link_options(${target} PRIVATE -Wl,--dynamicbase -Wl,--high-entropy-va
-      -Wl,--nxcompat -Wl,--no-insert-timestamp)
+      -Wl,--nxcompat -Wl,--no-insert-timestamp $<$<CONFIG:Release,MinSizeRel>:-s>)
     return()
   endif()
   if(CHIPID_PACKAGE_METADATA)

@@ -148,7 +148,7 @@ export GNUPGHOME=$work/gnupg
 mkdir -m 700 "$GNUPGHOME"
 gpg --batch --quiet --passphrase '' --quick-gen-key "chipid release test <release-test@example.org>" \
     ed25519 sign never 2>/dev/null
-key=$(gpg --batch --with-colons --list-secret-keys | awk -F: '$1 == "fpr" { print $10; exit }')
+key=$(gpg --batch --with-colons --list-secret-keys 2>/dev/null | awk -F: '$1 == "fpr" { print $10; exit }')
 [[ -n $key ]] || fail "gpg made no key"
 # The two releases at once, one on each core; the first signed.
 (cd "$work/one/chipid" && umask 022 && bash tools/release.sh --sign "$key" "$work/one/out") \

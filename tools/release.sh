@@ -245,9 +245,13 @@ portable_archive() {
     [[ $archive == *.tar.gz || $archive == *.zip ]] || fail "$target: no way to pack a $archive"
     target_is_native "$target" || toolchain=(--toolchain "$source/cmake/targets/$target.cmake")
     export_tree "$tree"
+    # A Windows chipid.exe comes stripped from the linker: strip would stamp
+    # its header with a time.
+    local strip=--strip
+    [[ $archive != *.zip ]] || strip=""
     step bash -c 'cmake -S "$1" -B "$1/build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCHIPID_STATIC=ON \
-            "${@:3}" && cmake --build "$1/build" && cmake --install "$1/build" --strip --prefix "$2"' \
-        _ "$tree" "$work/stage-$target/$name" "${toolchain[@]}" >"$work/portable-$target.log" 2>&1 ||
+            "${@:4}" && cmake --build "$1/build" && cmake --install "$1/build" $3 --prefix "$2"' \
+        _ "$tree" "$work/stage-$target/$name" "$strip" "${toolchain[@]}" >"$work/portable-$target.log" 2>&1 ||
         { tail -n 40 "$work/portable-$target.log" >&2; fail "cannot build the $target archive"; }
     normalise_modes "$work/stage-$target"
     if [[ $archive == *.zip ]]; then
