@@ -298,8 +298,9 @@ same_report() {
             "$run.out" || fail "the sample list's first record is wrong in $(basename "$artefact")"
     fi
     for stream in out err status; do
-        cmp -s "$reference.$stream" "$run.$stream" ||
-            fail "$(basename "$artefact") writes another report ($stream) than $(basename "$reference")"
+        cmp -s "$reference.$stream" "$run.$stream" && continue
+        diff "$reference.$stream" "$run.$stream" | head -n 20 >&2
+        fail "$(basename "$artefact") writes another report ($stream) than $(basename "$reference")"
     done
 }
 for target in "${targets[@]}"; do
