@@ -9,8 +9,8 @@
 set -euo pipefail
 export WINEPREFIX=${WINEPREFIX:-${TMPDIR:-/tmp}/chipid-wine-$(id -u)}
 export WINEDEBUG=-all
+server=$(command -v wineserver || echo /usr/lib/wine/wineserver)
 if [[ ${1:-} == --stop ]]; then
-    server=$(command -v wineserver || echo /usr/lib/wine/wineserver)
     "$server" -k 2>/dev/null || true
     exit 0
 fi
@@ -18,11 +18,17 @@ fi
 # needed, would put it on PATH.
 wine=$(command -v wine64 || echo /usr/lib/wine/wine64)
 [[ -x $wine ]] || { echo "wine-run: wine64 is missing: apt-get install wine64" >&2; exit 127; }
-if [[ ! -e $WINEPREFIX/system.reg ]]; then
+if [[ ! -e $WINEPREFIX/.chipid-ready ]]; then
     mkdir -p "$WINEPREFIX"
-    # One first run makes the prefix, however many start at once.
-    flock "$WINEPREFIX" bash -c '[[ -e $WINEPREFIX/system.reg ]] || "$1" wineboot --init' _ "$wine" \
-        >/dev/null 2>&1 </dev/null
+    # One first run makes the prefix, however many start at once, and waits
+    # until every process that wineboot started has ended: a program run
+    # while the prefix is still being set up can lose its output.
+    flock "$WINEPREFIX" bash -c '
+        [[ -e $WINEPREFIX/.chipid-ready ]] && exit 0
+        "$1" wineboot --init >"$WINEPREFIX/.wineboot.log" 2>&1 </dev/null && "$2" -w &&
+            touch "$WINEPREFIX/.chipid-ready" ||
+            { echo "wine-run: wine cannot make its prefix $WINEPREFIX:" >&2
+              cat "$WINEPREFIX/.wineboot.log" >&2; exit 1; }' _ "$wine" "$server" || exit 127
 fi
 # wine opens its connection to the wineserver on the lowest free file
 # descriptors, so a standard stream that the caller closed would become
