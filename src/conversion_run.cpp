@@ -13,9 +13,10 @@
 
 namespace {
 
-// Room for a line at the limit, the CR of a CR LF line end, one more byte
-// that proves a line too long, and getline's terminating NUL.
-constexpr std::size_t kReadBufferSize = kLineLimit + 3;
+// Room for a line at the limit, the CR of a CR LF line end and getline's
+// terminating NUL. A longer line either fills the buffer before its newline
+// or leaves more than the limit in it once the CR is taken off.
+constexpr std::size_t kReadBufferSize = kLineLimit + 2;
 
 enum class LineRead { kLine, kTooLong, kEnd, kReadError };
 
@@ -125,12 +126,6 @@ bool reportIntact(std::ostream& out, std::ostream& err)
     return false;
 }
 
-// Flushes the report; on failure says so on `err`.
-bool flushReport(std::ostream& out, std::ostream& err)
-{
-    return reportIntact(out.flush(), err);
-}
-
 }  // namespace
 
 int convertChipList(const LotCodes& lotCodes, std::istream& chipList, std::ostream& out,
@@ -154,9 +149,7 @@ int convertChipList(const LotCodes& lotCodes, std::istream& chipList, std::ostre
             break;
         }
         if (read == LineRead::kReadError) {
-            if (flushReport(out, err)) {
-                writeDiagnostic(err, " - can't read file for input\n");
-            }
+            writeDiagnostic(err, " - can't read file for input\n");
             return kExitFailure;
         }
 
@@ -165,9 +158,6 @@ int convertChipList(const LotCodes& lotCodes, std::istream& chipList, std::ostre
         chipStr = chipStr.substr(0, chipStr.find('\0'));
 
         if (read == LineRead::kTooLong || chipStr.size() < kMinChipStrLen) {
-            if (!flushReport(out, err)) {
-                return kExitFailure;
-            }
             diagnosticLost |= !writeRejection(err, record, nchips,
                                               read == LineRead::kTooLong ? kTooLong : kTooShort);
             rejectedAny = true;
@@ -187,7 +177,7 @@ int convertChipList(const LotCodes& lotCodes, std::istream& chipList, std::ostre
         }
     }
 
-    if (!flushReport(out, err) || diagnosticLost) {
+    if (diagnosticLost) {
         return kExitFailure;
     }
     return rejectedAny ? kExitRejectedLines : kExitSuccess;
