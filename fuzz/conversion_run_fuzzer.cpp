@@ -3,8 +3,8 @@
 // diagnostic, in order and with its position, that the two streams split
 // them as they should, that the exit status agrees with the diagnostics, and
 // that a report cut short by a full disk is a clean prefix. The expected
-// report comes from the test support's own copy of the columns and the lot
-// table, never from the code under test.
+// report comes from the test support's own copy of the columns, the lot
+// table, the labels and the messages, never from the code under test.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "conversion_run.h"
-#include "known_lots.h"
+#include "expected.h"
 #include "lot_codes.h"
 #include "stream_faults.h"
 
@@ -59,7 +59,7 @@ std::vector<std::string_view> splitLines(std::string_view list)
 // The lot code from the tests' copy of the table, or 0 for an unknown lot.
 int expectedCode(std::string_view lotId)
 {
-    for (const auto& [id, code] : kKnownLots) {
+    for (const auto& [id, code] : expected::kKnownLots) {
         if (lotId == id) {
             return code;
         }
@@ -81,19 +81,19 @@ Split checkSharedReport(const std::vector<std::string_view>& lines, std::string_
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const std::string_view line = lines[i];
         const std::string_view chipStr = line.substr(0, line.find('\0'));
-        const std::string position = " nchips " + std::to_string(i);
+        const std::string position = std::string(expected::kNchipsLabel) + std::to_string(i);
         require(take(rest, position), "each line has a record or diagnostic with its position");
 
-        if (take(rest, " chip string too long! \n")) {
+        if (take(rest, expected::kTooLong)) {
             require(line.size() > expected::kLineLimit, "only a line over the limit is too long");
-            split.err += position + " chip string too long! \n";
+            split.err += position + std::string(expected::kTooLong);
             split.rejected = true;
             continue;
         }
-        if (take(rest, " chip string too short! \n")) {
+        if (take(rest, expected::kTooShort)) {
             require(line.size() <= expected::kLineLimit && chipStr.size() < expected::kSerialNumPos,
                     "only a short chip string is too short");
-            split.err += position + " chip string too short! \n";
+            split.err += position + std::string(expected::kTooShort);
             split.rejected = true;
             continue;
         }
@@ -103,18 +103,21 @@ Split checkSharedReport(const std::vector<std::string_view>& lines, std::string_
         const std::string lotId(chipStr.substr(expected::kLotIdPos, expected::kLotIdLen));
         const std::string serialNum(
             chipStr.substr(expected::kSerialNumPos, expected::kSerialNumLen));
-        const std::string fields =
-            " chipStr " + std::string(chipStr) + " lot-id " + lotId + " serialNum " + serialNum;
+        const std::string fields = std::string(expected::kChipStrLabel) + std::string(chipStr) +
+                                   std::string(expected::kLotIdLabel) + lotId +
+                                   std::string(expected::kSerialNumLabel) + serialNum;
         require(take(rest, fields), "a record has the line's fields in order");
         split.out += position + fields;
 
         if (const int lotCode = expectedCode(lotId)) {
-            const std::string id = " 6-digit-id: " + std::to_string(lotCode) + serialNum + "\n";
+            const std::string id = std::string(expected::kSixDigitIdLabel) +
+                                   std::to_string(lotCode) + serialNum + "\n";
             require(take(rest, id), "a known-lot record ends with its identifier and a newline");
             split.out += id;
         } else {
-            require(take(rest, " unknown lot! \n"), "an unknown-lot record ends in its diagnostic");
-            split.err += " unknown lot! \n";
+            require(take(rest, expected::kUnknownLot),
+                    "an unknown-lot record ends in its diagnostic");
+            split.err += std::string(expected::kUnknownLot);
         }
     }
     require(rest.empty(), "nothing follows the last line's record");
@@ -157,7 +160,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (room == split.out.size()) {
         require(fullStatus == status && fullErr.str() == split.err, "a report that fits is whole");
     } else {
-        const std::string message = " - can't write to standard output\n";
+        const std::string message(expected::kCantWrite);
         const std::string& diagnostics = fullErr.str();
         require(fullStatus == 1, "a failed write ends the run with status 1");
         require(diagnostics.size() >= message.size() &&

@@ -64,8 +64,9 @@ TEST(SixDigitId, CodeThenSerialNumberUnchanged)
                  // The longest: room for any code with a whole serial number.
                  {-2147483647 - 1, "0042", "-21474836480042"}};
     for (const auto& c : cases) {
-        // Bytes past the identifier stay as they were.
-        std::string record(kSixDigitIdMaxLen + 1, '#');
+        // The longest identifier is 15 bytes: a 32-bit code with its sign
+        // and a whole serial number. Bytes past it stay as they were.
+        std::string record(16, '#');
         char* const end = putSixDigitId(record.data(), c.lotCode, c.serialNum);
         EXPECT_EQ(record.substr(0, end - record.data()), c.id);
         EXPECT_EQ(record.substr(c.id.size()), std::string(record.size() - c.id.size(), '#'));

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "chip_fixtures.h"
-#include "known_lots.h"
+#include "expected.h"
 #include "run_chipid.h"
 
 namespace {
@@ -38,14 +38,14 @@ TEST(LargeList, HugeLineIsSkippedInLittleMemory)
         std::string out;
     } cases[] = {
         {"", ""},
-        {"\n" + kLot72 + "\n", fields(1, kLot72, "G35F72.1", "0042") + " 6-digit-id: 720042\n"},
+        {"\n" + kLot72 + "\n", fields(1, kLot72, "G35F72.1", "0042") + sixDigitId("720042")},
     };
     for (const auto& c : cases) {
         TempDir dir;
         writeHugeLine(dir.path / "examples.txt", kHugeLine, c.tail);
         const RunResult run = runChipid(dir.path);
         EXPECT_EQ(run.out, c.out);
-        EXPECT_EQ(run.err, " nchips 0 chip string too long! \n");
+        EXPECT_EQ(run.err, tooLong(0));
         EXPECT_EQ(run.status, 2);
 #ifndef CHIPID_SANITIZED  // the sanitizers' own memory would swamp the bound
         // Under wine the peak is wine's process, which also holds the
@@ -56,9 +56,10 @@ TEST(LargeList, HugeLineIsSkippedInLittleMemory)
     }
 }
 
+// One line past a million, so that the counter reaches seven digits.
 TEST(LargeList, MillionLinesAreAllConverted)
 {
-    constexpr int kLines = 1'000'000;
+    constexpr int kLines = 1'000'001;
     TempDir dir;
     {
         std::ofstream list(dir.path / "examples.txt", std::ios::binary);
@@ -69,11 +70,11 @@ TEST(LargeList, MillionLinesAreAllConverted)
     const RunResult run = runChipid(dir.path);
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.err, "");
-    const std::string record =
-        " chipStr " + kLot72 + " lot-id G35F72.1 serialNum 0042 6-digit-id: 720042\n";
-    const std::string last = " nchips 999999" + record;
-    ASSERT_GE(run.out.size(), last.size());
-    EXPECT_EQ(run.out.substr(run.out.size() - last.size()), last);
+    const std::string lastTwo = fields(999'999, kLot72, "G35F72.1", "0042") + sixDigitId("720042") +
+                                fields(1'000'000, kLot72, "G35F72.1", "0042") +
+                                sixDigitId("720042");
+    ASSERT_GE(run.out.size(), lastTwo.size());
+    EXPECT_EQ(run.out.substr(run.out.size() - lastTwo.size()), lastTwo);
     EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), kLines);
 }
 
@@ -108,7 +109,7 @@ TEST(RoundTrip, ReportGivesBackEveryField)
         std::string list;
         for (Chip& chip : chips) {
             const bool known = pick(4) != 0;
-            const auto& lot = kKnownLots[pick(std::size(kKnownLots))];
+            const auto& lot = expected::kKnownLots[pick(std::size(expected::kKnownLots))];
             chip.lotId = known ? lot.first : std::string(kUnknownLots[pick(4)]);
             chip.code = known ? lot.second : 0;
             chip.serialNum = printable(4);
@@ -136,15 +137,16 @@ TEST(RoundTrip, ReportGivesBackEveryField)
             const Chip& chip = chips[i];
             const std::string position = std::to_string(i);
             SCOPED_TRACE("seed " + std::to_string(seed) + ", line " + position);
-            ASSERT_EQ(field(" nchips ", position.size()), position);
-            ASSERT_EQ(field(" chipStr ", 25), chip.chipStr);
-            ASSERT_EQ(field(" lot-id ", 8), chip.lotId);
-            ASSERT_EQ(field(" serialNum ", 4), chip.serialNum);
+            ASSERT_EQ(field(expected::kNchipsLabel, position.size()), position);
+            ASSERT_EQ(field(expected::kChipStrLabel, 25), chip.chipStr);
+            ASSERT_EQ(field(expected::kLotIdLabel, 8), chip.lotId);
+            ASSERT_EQ(field(expected::kSerialNumLabel, 4), chip.serialNum);
             if (chip.code != 0) {
-                ASSERT_EQ(field(" 6-digit-id: ", 6), std::to_string(chip.code) + chip.serialNum);
+                ASSERT_EQ(field(expected::kSixDigitIdLabel, 6),
+                          std::to_string(chip.code) + chip.serialNum);
                 ASSERT_EQ(field("\n", 0), "");
             } else {
-                ASSERT_EQ(field(" unknown lot! \n", 0), "");
+                ASSERT_EQ(field(expected::kUnknownLot, 0), "");
             }
         }
         EXPECT_EQ(rest, "") << "seed " << seed;

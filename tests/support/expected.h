@@ -1,11 +1,15 @@
-// The lots chipid must know and the columns of a chip string, written out
-// apart from the tool's own table and header so that tests compare against
-// an independent copy.
-#ifndef CHIPID_TESTS_KNOWN_LOTS_H
-#define CHIPID_TESTS_KNOWN_LOTS_H
+// What chipid must do, written out apart from the tool's own sources so that
+// the tests and the fuzzer compare it against an independent copy: the lots
+// and their codes, the columns of a chip string, the report's labels and
+// every message. A change to one of these in src/ is made here too.
+#ifndef CHIPID_TESTS_EXPECTED_H
+#define CHIPID_TESTS_EXPECTED_H
 
 #include <cstddef>
+#include <string_view>
 #include <utility>
+
+namespace expected {
 
 inline constexpr std::pair<const char*, int> kKnownLots[] = {
     {"G35F72.1", 72}, {"G35F73.1", 73}, {"G35F74.1", 74}, {"G35F75.1", 75}, {"G35F76.1", 76},
@@ -14,12 +18,27 @@ inline constexpr std::pair<const char*, int> kKnownLots[] = {
     {"G39B58.1", 58}, {"G35F83.2", 99},
 };
 
-namespace expected {
 inline constexpr std::size_t kLineLimit = 25;
 inline constexpr std::size_t kLotIdPos = 8;
 inline constexpr std::size_t kLotIdLen = 8;
 inline constexpr std::size_t kSerialNumPos = 21;
 inline constexpr std::size_t kSerialNumLen = 4;
+
+// The labels of a record, in their order.
+inline constexpr std::string_view kNchipsLabel = " nchips ";
+inline constexpr std::string_view kChipStrLabel = " chipStr ";
+inline constexpr std::string_view kLotIdLabel = " lot-id ";
+inline constexpr std::string_view kSerialNumLabel = " serialNum ";
+inline constexpr std::string_view kSixDigitIdLabel = " 6-digit-id: ";
+
+// Every message, with its newline. A rejection follows " nchips N".
+inline constexpr std::string_view kUnknownLot = " unknown lot! \n";
+inline constexpr std::string_view kTooShort = " chip string too short! \n";
+inline constexpr std::string_view kTooLong = " chip string too long! \n";
+inline constexpr std::string_view kCantOpen = " - can't open file for input\n";
+inline constexpr std::string_view kCantRead = " - can't read file for input\n";
+inline constexpr std::string_view kCantWrite = " - can't write to standard output\n";
+
 }  // namespace expected
 
 #endif
