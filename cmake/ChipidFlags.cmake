@@ -5,12 +5,12 @@
 include(CheckPIESupported)
 check_pie_supported()
 
-# Warnings hold for every target of chipid's, tests and fuzzer included;
-# directory-wide options stay out of a parent project's targets.
-add_compile_options(-Wall -Wextra -Wpedantic)
-if(CHIPID_WERROR)
-  add_compile_options(-Werror)
-endif()
+# Warnings, and with CHIPID_WERROR errors, for chipid's own targets (the
+# tool, its tests and its fuzzer), never for GoogleTest built beside them.
+function(chipid_set_warnings target)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic
+    $<$<BOOL:${CHIPID_WERROR}>:-Werror>)
+endfunction()
 
 # What differs between targets comes from the target's row in
 # cmake/targets/: a toolchain file from there has read it already; any
@@ -44,6 +44,7 @@ endif()
 
 # Position-independent code and hardening for the tool's own code.
 function(chipid_set_flags target)
+  chipid_set_warnings(${target})
   set_target_properties(${target} PROPERTIES POSITION_INDEPENDENT_CODE ON)
   if(CHIPID_HARDENING)
     # Debian's hardening=+all, and the two that Debian 12's dpkg-buildflags
@@ -74,9 +75,16 @@ if(CHIPID_TARGET_DEB_ARCH)
 else()
   set(chipid_metadata_architecture ${CMAKE_SYSTEM_PROCESSOR})
 endif()
-set(CHIPID_PACKAGE_METADATA
-  "{\"name\":\"chipid\",\"version\":\"${PROJECT_VERSION}\",\"architecture\":\"${chipid_metadata_architecture}\"}"
-  CACHE STRING "JSON of chipid's ELF package metadata note; empty for none")
+# The default is made anew at every configure, so that a new version
+# reaches the note of an existing build tree; the cache holds an override.
+set(CHIPID_PACKAGE_METADATA "" CACHE STRING
+  "JSON of chipid's ELF package metadata note; empty for chipid's own, none for no note")
+if(CHIPID_PACKAGE_METADATA)
+  set(chipid_package_metadata "${CHIPID_PACKAGE_METADATA}")
+else()
+  set(chipid_package_metadata
+    "{\"name\":\"chipid\",\"version\":\"${PROJECT_VERSION}\",\"architecture\":\"${chipid_metadata_architecture}\"}")
+endif()
 
 # How the chipid executable itself is linked.
 function(chipid_set_link_flags target)
@@ -91,14 +99,14 @@ function(chipid_set_link_flags target)
       -Wl,--nxcompat -Wl,--no-insert-timestamp $<$<CONFIG:Release,MinSizeRel>:-s>)
     return()
   endif()
-  if(CHIPID_PACKAGE_METADATA)
+  if(NOT chipid_package_metadata STREQUAL "none")
     # -Xlinker passes the JSON whole: -Wl, would split it at its commas.
     include(CheckCXXSourceCompiles)
     set(CMAKE_REQUIRED_LINK_OPTIONS -Xlinker --package-metadata={})
     check_cxx_source_compiles("int main() {}" CHIPID_HAVE_PACKAGE_METADATA)
     if(CHIPID_HAVE_PACKAGE_METADATA)
       target_link_options(${target} PRIVATE -Xlinker
-        "--package-metadata=${CHIPID_PACKAGE_METADATA}")
+        "--package-metadata=${chipid_package_metadata}")
     else()
       message(NOTICE "chipid: the linker has no --package-metadata (binutils 2.39 has); no note")
     endif()
