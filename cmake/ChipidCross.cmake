@@ -6,8 +6,50 @@
 # through qemu user-mode emulation (qemu-user-static), with no binfmt_misc
 # registration needed:
 #   cmake -S . -B build-armhf -G Ninja --toolchain cmake/targets/armhf.cmake
+# Every row states every field, empty where it has nothing to say; the
+# fields that a target of its SYSTEM needs must not be empty. A row that
+# breaks this stops whatever reads it, CMake or a script, naming the field.
+set(CHIPID_TARGET_FIELDS SYSTEM DEB_ARCH TRIPLET MULTIARCH PROCESSOR ARCHIVE EMULATOR STATIC
+  CONTROL_FLOW CONTROL_FLOW_INSTRUCTIONS ELF_MACHINE PACKAGES RELEASED EMULATOR_LINE)
+set(chipid_row ${CMAKE_PARENT_LIST_FILE})
+set(chipid_needed TRIPLET MULTIARCH PROCESSOR ARCHIVE EMULATOR PACKAGES)
+if(CHIPID_TARGET_SYSTEM STREQUAL "Linux")
+  list(APPEND chipid_needed ELF_MACHINE)
+elseif(NOT CHIPID_TARGET_SYSTEM STREQUAL "Windows")
+  message(FATAL_ERROR "${chipid_row}: SYSTEM is '${CHIPID_TARGET_SYSTEM}', not Linux or Windows")
+endif()
+foreach(field IN LISTS CHIPID_TARGET_FIELDS)
+  if(NOT field STREQUAL "EMULATOR_LINE" AND NOT DEFINED CHIPID_TARGET_${field})
+    message(FATAL_ERROR "${chipid_row}: no ${field}: set(CHIPID_TARGET_${field} ...)")
+  endif()
+endforeach()
+foreach(field IN LISTS chipid_needed)
+  if("${CHIPID_TARGET_${field}}" STREQUAL "")
+    message(FATAL_ERROR "${chipid_row}: ${field} is empty, and a ${CHIPID_TARGET_SYSTEM} target needs it")
+  endif()
+endforeach()
+if(NOT CHIPID_TARGET_STATIC MATCHES "^(static-pie|static)$")
+  message(FATAL_ERROR "${chipid_row}: STATIC is '${CHIPID_TARGET_STATIC}', not static-pie or static")
+endif()
+if(NOT CHIPID_TARGET_RELEASED MATCHES "^(ON|OFF)$")
+  message(FATAL_ERROR "${chipid_row}: RELEASED is '${CHIPID_TARGET_RELEASED}', not ON or OFF")
+endif()
+
+# qemu finds the cross C library's loader with -L. LD_LIBRARY_PATH keeps
+# that loader to the cross C library: it also reads the host's
+# /etc/ld.so.cache, which may list another build of the same C library
+# (libc6-i386's /lib32, a multiarch libc6:<arch>), and a program that loads
+# parts of both can hang. The same line works with or without those. A
+# Windows program needs nothing of the host's: wine runs it as it is.
+if(CHIPID_TARGET_SYSTEM STREQUAL "Linux")
+  set(CHIPID_TARGET_EMULATOR_LINE ${CHIPID_TARGET_EMULATOR} -L /usr/${CHIPID_TARGET_TRIPLET}
+    -E LD_LIBRARY_PATH=/usr/${CHIPID_TARGET_TRIPLET}/lib)
+else()
+  set(CHIPID_TARGET_EMULATOR_LINE ${CHIPID_TARGET_EMULATOR})
+endif()
+
 # Read by ChipidFlags.cmake only to describe a build that has no toolchain
-# file of ours, a row sets nothing more.
+# file of ours, or by the scripts, a row sets nothing more.
 if(CHIPID_READING_TARGET_ROW)
   return()
 endif()
@@ -24,15 +66,4 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
-# qemu finds the cross C library's loader with -L. LD_LIBRARY_PATH keeps
-# that loader to the cross C library: it also reads the host's
-# /etc/ld.so.cache, which may list another build of the same C library
-# (libc6-i386's /lib32, a multiarch libc6:<arch>), and a program that loads
-# parts of both can hang. The same line works with or without those. A
-# Windows program needs nothing of the host's: wine runs it as it is.
-if(CHIPID_TARGET_SYSTEM STREQUAL "Linux")
-  set(CMAKE_CROSSCOMPILING_EMULATOR ${CHIPID_TARGET_EMULATOR} -L /usr/${CHIPID_TARGET_TRIPLET}
-    -E LD_LIBRARY_PATH=/usr/${CHIPID_TARGET_TRIPLET}/lib)
-else()
-  set(CMAKE_CROSSCOMPILING_EMULATOR ${CHIPID_TARGET_EMULATOR})
-endif()
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CHIPID_TARGET_EMULATOR_LINE})

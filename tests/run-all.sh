@@ -1,20 +1,82 @@
 #!/usr/bin/env bash
-# Builds chipid and runs the whole test suite. Installs, as root through
-# apt-get, any Debian package it needs that the machine lacks.
+# Builds chipid and runs the whole test suite, step by step, as CI does:
+#   bash tests/run-all.sh            every step, in order
+#   bash tests/run-all.sh --list     the steps, one per line, with what each does
+#   bash tests/run-all.sh STEP...    those steps alone (each builds what it needs)
+# The steps "packages" and "release" need root: the first installs what
+# the machine lacks with apt-get, the second installs and removes the
+# package and releases as a second user. Outside a git work tree (an
+# unpacked source tarball) "release", which clones the history, is left
+# out and said so.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+root=$PWD
+
+# The steps, in the order that every step's run takes them; a foreign
+# target's step is "target:NAME".
+describe() {
+    case $1 in
+        packages) echo "install, as root with apt-get, the Debian packages the steps need" ;;
+        format) echo "clang-format finds nothing to change" ;;
+        bare) echo "the tool alone builds and runs without GoogleTest; its tests refuse to" ;;
+        native) echo "g++ build with -Werror, every CTest test (build-test)" ;;
+        tidy) echo "clang-tidy on the tool's code" ;;
+        target:*) echo "cross-built for ${1#target:}, every CTest test under its emulator" ;;
+        release) echo "the release twice, compared, checked, the executable tests on every binary" ;;
+        asan-flags) echo "sanitizer flags given the usual way link chipid dynamically, and it runs" ;;
+        fuzz) echo "the fuzzer for \${CHIPID_FUZZ_SECONDS:-60} s" ;;
+        bench) echo "the benchmark programs agree with chipid, byte for byte" ;;
+        sanitize) echo "clang with AddressSanitizer and UndefinedBehaviorSanitizer, every CTest test" ;;
+    esac
+}
+needs_root() { [[ $1 == packages || $1 == release ]]; }
 
 source tools/targets.sh
-# Each section's time, printed at the end: where CI's time goes.
-timings=()
-section_name=""
-section_start=$SECONDS
-section() {
-    [[ -z $section_name ]] || timings+=("$(printf '%5d s  %s' $((SECONDS - section_start)) "$section_name")")
-    section_name=$1
-    section_start=$SECONDS
-    [[ -z $section_name ]] || echo "== $section_name"
-}
+foreign_targets=()
+for target in $(target_names); do
+    target_is_native "$target" || foreign_targets+=("$target")
+done
+all_steps=(packages format bare native tidy "${foreign_targets[@]/#/target:}" release asan-flags fuzz
+    bench sanitize)
+
+in_git=false
+git rev-parse --is-inside-work-tree >/dev/null 2>&1 && in_git=true
+steps=()
+case ${1:-} in
+    --list)
+        for step in "${all_steps[@]}"; do printf '%-24s %s\n' "$step" "$(describe "$step")"; done
+        exit 0
+        ;;
+    "")
+        for step in "${all_steps[@]}"; do
+            if [[ $step == release ]] && ! $in_git; then
+                echo "run-all: leaving out release: it clones and tags the git history, and this is" \
+                    "no git work tree (an unpacked source tarball?)"
+                continue
+            fi
+            steps+=("$step")
+        done
+        ;;
+    *)
+        for step in "$@"; do
+            [[ -n $(describe "$step") ]] && [[ $step != target:* || " ${all_steps[*]} " == *" $step "* ]] ||
+                { echo "run-all: no step '$step'; bash tests/run-all.sh --list names them" >&2; exit 2; }
+            [[ $step != release ]] || $in_git ||
+                { echo "run-all: release clones the git history: run it in a clone" >&2; exit 1; }
+            steps+=("$step")
+        done
+        ;;
+esac
+if ((EUID != 0)); then
+    for step in "${steps[@]}"; do
+        if needs_root "$step"; then
+            echo "run-all: the step '$step' needs root ($(describe "$step")): run as root, or name" \
+                "the other steps (bash tests/run-all.sh --list)" >&2
+            exit 1
+        fi
+    done
+fi
+
 # Wait for another apt-get or dpkg to let go of its lock rather than fail.
 apt_get() { DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 "$@"; }
 updated=false
@@ -27,65 +89,88 @@ install_missing() {
             grep -Eq '^install ok (installed|triggers-pending|triggers-awaited)$' ||
             missing+=("$package")
     done
-    if ((${#missing[@]})); then
-        echo "installing ${missing[*]}"
-        $updated || apt_get update
-        updated=true
-        apt_get install -y --no-install-recommends "${missing[@]}"
-    fi
+    ((${#missing[@]})) || return 0
+    echo "installing ${missing[*]}"
+    $updated || apt_get update
+    updated=true
+    apt_get install -y --no-install-recommends "${missing[@]}"
 }
-section "installing what the machine lacks"
-install_missing build-essential cmake ninja-build g++ libgtest-dev libgmock-dev clang-14 \
-    libclang-rt-14-dev clang-format clang-tidy groff-base man-db mandoc dpkg-dev debhelper \
-    lintian blhc devscripts binutils git mawk xz-utils util-linux qemu-user-static autopkgtest \
-    valgrind gnupg
-# Every foreign target: the packages its row names (cross compilers, the C
-# and C++ runtimes whose symbols dpkg-shlibdeps reads when its package is
-# cross-built, its emulator), with dpkg told of their architectures.
-foreign_targets=()
-target_packages=()
-for target in $(target_names); do
-    target_is_native "$target" && continue
-    foreign_targets+=("$target")
-    for package in $(target_field "$target" PACKAGES); do
-        target_packages+=("$package")
-        [[ $package == *:* ]] || continue
-        if [[ " $(dpkg --print-foreign-architectures | tr '\n' ' ') " != *" ${package#*:} "* ]]; then
-            dpkg --add-architecture "${package#*:}"
-            updated=false
-        fi
+step_packages() {
+    install_missing build-essential cmake ninja-build g++ libgtest-dev libgmock-dev clang-14 \
+        libclang-rt-14-dev clang-format clang-tidy groff-base man-db mandoc dpkg-dev debhelper \
+        lintian blhc devscripts binutils git mawk xz-utils util-linux qemu-user-static autopkgtest \
+        valgrind gnupg strace time
+    # Every foreign target: the packages its row names (cross compilers, the
+    # C and C++ runtimes whose symbols dpkg-shlibdeps reads when its package
+    # is cross-built, its emulator), with dpkg told of their architectures.
+    local target package packages=() row_packages
+    for target in "${foreign_targets[@]}"; do
+        mapfile -t row_packages < <(target_field "$target" PACKAGES)
+        for package in "${row_packages[@]}"; do
+            packages+=("$package")
+            [[ $package == *:* ]] || continue
+            if ! dpkg --print-foreign-architectures | grep -qx "${package#*:}"; then
+                dpkg --add-architecture "${package#*:}"
+                updated=false
+            fi
+        done
     done
-done
-install_missing "${target_packages[@]}"
+    install_missing "${packages[@]}" && return
+    # Say which row asks for what cannot be had.
+    for target in "${foreign_targets[@]}"; do
+        mapfile -t row_packages < <(target_field "$target" PACKAGES)
+        for package in "${row_packages[@]}"; do
+            apt-cache policy "$package" 2>/dev/null | grep -q '^ *Candidate: [^(]' ||
+                echo "run-all: cmake/targets/$target.cmake names $package, which apt-get cannot" \
+                    "install here" >&2
+        done
+    done
+    return 1
+}
 
-section "formatting"
-git ls-files -z '*.cpp' '*.h' '*.c' | xargs -0 clang-format --dry-run --Werror
+step_format() {
+    local sources
+    if $in_git; then
+        sources=$(git ls-files '*.cpp' '*.h' '*.c')
+    else
+        sources=$(find src tests fuzz bench -name '*.cpp' -o -name '*.h' -o -name '*.c')
+    fi
+    xargs -d '\n' clang-format --dry-run --Werror <<<"$sources"
+}
 
-section "the tool alone builds and runs without GoogleTest"
-cmake -S . -B build-bare -G Ninja -DCHIPID_WERROR=ON -DCMAKE_DISABLE_FIND_PACKAGE_GTest=ON --no-warn-unused-cli
-cmake --build build-bare
 first_record=' nchips 0 chipStr W07A0312G35F72.1A1-030042 lot-id G35F72.1 serialNum 0042 6-digit-id: 720042'
-# The whole report to a file: a reader that leaves early would end chipid
-# with SIGPIPE.
-(cd examples && ../build-bare/chipid >../build-bare/sample.out)
-head -n 1 build-bare/sample.out | grep -qxF "$first_record"
-echo "bare build: ok"
-# Asked for, tests without GoogleTest fail loudly at configure time.
-if cmake -S . -B build-bare-tests -G Ninja -DCMAKE_DISABLE_FIND_PACKAGE_GTest=ON \
-    -DCHIPID_BUILD_TESTING=ON >build-bare-tests.log 2>&1; then
-    echo "configuring the tests without GoogleTest succeeded" >&2
-    exit 1
-fi
-rm -rf build-bare-tests build-bare-tests.log
+step_bare() {
+    cmake -S . -B build-bare -G Ninja -DCHIPID_WERROR=ON -DCMAKE_DISABLE_FIND_PACKAGE_GTest=ON \
+        --no-warn-unused-cli
+    cmake --build build-bare
+    # The whole report to a file: a reader that leaves early would end
+    # chipid with SIGPIPE.
+    (cd examples && ../build-bare/chipid >../build-bare/sample.out)
+    head -n 1 build-bare/sample.out | grep -qxF "$first_record"
+    echo "bare build: ok"
+    # Asked for, tests without GoogleTest fail loudly at configure time.
+    if cmake -S . -B build-bare-tests -G Ninja -DCMAKE_DISABLE_FIND_PACKAGE_GTest=ON \
+        -DCHIPID_BUILD_TESTING=ON >build-bare-tests.log 2>&1; then
+        echo "configuring the tests without GoogleTest succeeded" >&2
+        return 1
+    fi
+    rm -rf build-bare-tests build-bare-tests.log
+}
 
-section "build and test with g++ (warnings are errors)"
-cmake -S . -B build-test -G Ninja -DCMAKE_BUILD_TYPE=Release -DCHIPID_WERROR=ON \
-    -DCHIPID_BUILD_TESTING=ON
-cmake --build build-test
-ctest --test-dir build-test --output-on-failure -j "$(nproc)"
+native_build() {
+    cmake -S . -B build-test -G Ninja -DCMAKE_BUILD_TYPE=Release -DCHIPID_WERROR=ON \
+        -DCHIPID_BUILD_TESTING=ON
+    cmake --build build-test
+}
+step_native() {
+    native_build
+    ctest --test-dir build-test --output-on-failure -j "$(nproc)"
+}
 
-section "clang-tidy on the tool's code"
-clang-tidy --quiet -p build-test src/*.cpp
+step_tidy() {
+    native_build
+    clang-tidy --quiet -p build-test src/*.cpp
+}
 
 # Windows programs run under wine, in a temporary prefix whose wineserver
 # alone is stopped at the end.
@@ -93,53 +178,79 @@ wine_home=$(mktemp -d)
 export WINEPREFIX=$wine_home/prefix
 trap 'bash tools/wine-run.sh --stop; rm -rf "$wine_home"' EXIT
 
-# Each foreign target once: cross-built, the whole suite under its emulator.
-for target in "${foreign_targets[@]}"; do
-    section "$target: cross-built, the whole suite under $(target_field "$target" EMULATOR)"
-    cmake -S . -B "build-$target" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCHIPID_WERROR=ON \
-        --toolchain "cmake/targets/$target.cmake" -DCHIPID_BUILD_TESTING=ON \
+target_build() {
+    cmake -S . -B "build-$1" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCHIPID_WERROR=ON \
+        --toolchain "cmake/targets/$1.cmake" -DCHIPID_BUILD_TESTING=ON \
         -DCHIPID_GTEST_SOURCE_DIR=/usr/src/googletest
-    cmake --build "build-$target"
+    cmake --build "build-$1"
+}
+step_target() {
+    local target=$1
+    target_build "$target"
     ctest --test-dir "build-$target" --output-on-failure -j "$(nproc)"
     if [[ $(target_field "$target" SYSTEM) == Windows ]]; then
-        # The executable tests are POSIX code: the native build's run on this
-        # chipid.exe, expecting what Windows does where it differs.
-        CHIPID_UNDER_TEST=$PWD/build-$target/chipid-under-test CHIPID_UNDER_TEST_SYSTEM=Windows \
+        # The executable tests are POSIX code: the native build's run on
+        # this chipid.exe, expecting what Windows does where it differs.
+        native_build
+        CHIPID_UNDER_TEST=$root/build-$target/chipid-under-test CHIPID_UNDER_TEST_SYSTEM=Windows \
             ctest --test-dir build-test -L executable --output-on-failure -j "$(nproc)"
     fi
+}
+
+# The release check runs each target's executable tests on its released
+# binaries: it needs the native and every foreign released target's build.
+step_release() {
+    native_build
+    local target
+    for target in $(target_names released); do
+        target_is_native "$target" || target_build "$target"
+    done
+    bash tests/release_test.sh . build-test
+}
+
+step_asan_flags() {
+    cmake -S . -B build-asan-flags -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DCMAKE_CXX_FLAGS=-fsanitize=address,undefined \
+        -DCMAKE_EXE_LINKER_FLAGS=-fsanitize=address,undefined
+    cmake --build build-asan-flags
+    (cd examples && ../build-asan-flags/chipid >../build-asan-flags/sample.out 2>&1)
+    head -n 1 build-asan-flags/sample.out | grep -qxF "$first_record"
+    echo "sanitizer flags: ok"
+}
+
+step_fuzz() {
+    cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCHIPID_WERROR=ON \
+        -DCMAKE_CXX_COMPILER=clang++-14 -DCHIPID_FUZZ=ON -DCHIPID_BUILD_TESTING=OFF
+    cmake --build build-fuzz
+    # New inputs go to a scratch corpus; the seeds in the tree stay as they are.
+    rm -rf build-fuzz/corpus && mkdir -p build-fuzz/corpus
+    build-fuzz/fuzz/conversion_run_fuzzer -max_total_time="${CHIPID_FUZZ_SECONDS:-60}" -timeout=10 \
+        -rss_limit_mb=2048 -artifact_prefix=build-fuzz/ -print_final_stats=1 \
+        build-fuzz/corpus fuzz/corpus
+}
+
+step_bench() {
+    bash bench/run.sh --check-only 20000
+    bash bench/startup.sh --check-only
+}
+
+step_sanitize() {
+    cmake -S . -B build-sanitize -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCHIPID_WERROR=ON \
+        -DCMAKE_CXX_COMPILER=clang++-14 -DCHIPID_SANITIZE=ON -DCHIPID_BUILD_TESTING=ON
+    cmake --build build-sanitize
+    ctest --test-dir build-sanitize --output-on-failure -j "$(nproc)"
+}
+
+# Each step's time, printed at the end: where CI's time goes.
+timings=()
+for step in "${steps[@]}"; do
+    echo "== $step: $(describe "$step")"
+    start=$SECONDS
+    case $step in
+        target:*) step_target "${step#target:}" ;;
+        *) "step_${step//-/_}" ;;
+    esac
+    timings+=("$(printf '%5d s  %s' $((SECONDS - start)) "$step")")
 done
-
-section "release: twice, compared, lintian, the executable tests on every binary, autopkgtest"
-bash tests/release_test.sh . build-test
-
-section "sanitizer flags given the usual way link chipid dynamically"
-cmake -S . -B build-asan-flags -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DCMAKE_CXX_FLAGS=-fsanitize=address,undefined -DCMAKE_EXE_LINKER_FLAGS=-fsanitize=address,undefined
-cmake --build build-asan-flags
-(cd examples && ../build-asan-flags/chipid >../build-asan-flags/sample.out 2>&1)
-head -n 1 build-asan-flags/sample.out | grep -qxF "$first_record"
-echo "sanitizer flags: ok"
-
-section "fuzz the conversion run for ${CHIPID_FUZZ_SECONDS:=60} s"
-cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCHIPID_WERROR=ON \
-    -DCMAKE_CXX_COMPILER=clang++-14 -DCHIPID_FUZZ=ON -DCHIPID_BUILD_TESTING=OFF
-cmake --build build-fuzz
-# New inputs go to a scratch corpus; the seeds in the tree stay as they are.
-rm -rf build-fuzz/corpus && mkdir -p build-fuzz/corpus
-build-fuzz/fuzz/conversion_run_fuzzer -max_total_time="$CHIPID_FUZZ_SECONDS" -timeout=10 \
-    -rss_limit_mb=2048 -artifact_prefix=build-fuzz/ -print_final_stats=1 \
-    build-fuzz/corpus fuzz/corpus
-
-section "benchmark programs agree"
-bash bench/run.sh --check-only 20000
-bash bench/startup.sh --check-only
-
-section "build and test with clang, AddressSanitizer and UndefinedBehaviorSanitizer"
-cmake -S . -B build-sanitize -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCHIPID_WERROR=ON \
-    -DCMAKE_CXX_COMPILER=clang++-14 -DCHIPID_SANITIZE=ON -DCHIPID_BUILD_TESTING=ON
-cmake --build build-sanitize
-ctest --test-dir build-sanitize --output-on-failure -j "$(nproc)"
-
-section ""
 echo "== time: $SECONDS s in all"
 printf '%s\n' "${timings[@]}"

@@ -115,7 +115,8 @@ mapfile -t targets < <(target_names released)
 # cross compilers, the runtimes whose symbols dpkg-shlibdeps reads, qemu.
 for target in "${targets[@]}"; do
     target_is_native "$target" && continue
-    for package in $(target_field "$target" PACKAGES); do
+    mapfile -t packages < <(target_field "$target" PACKAGES)
+    for package in "${packages[@]}"; do
         installed "$package" && continue
         case $package in
             *:*) fail "$package is missing: dpkg --add-architecture ${package#*:} && apt-get update &&" \
@@ -132,11 +133,8 @@ top=$(git -C "$source" rev-parse --show-toplevel 2>&1) && [[ $top == "$source" ]
 cd "$source"
 dirty=$(git status --porcelain)
 [[ -z $dirty ]] || fail "the work tree has uncommitted changes; commit or remove them first:"$'\n'"$dirty"
-version=$(sed -n 's/^  VERSION \([0-9.]*\)$/\1/p' CMakeLists.txt)
-[[ -n $version ]] || fail "no VERSION in CMakeLists.txt's project()"
-changelog_version=$(dpkg-parsechangelog -S Version)
-[[ $changelog_version == "$version" ]] ||
-    fail "debian/changelog is at $changelog_version, CMakeLists.txt at $version: dch -v $version"
+# The one version: debian/changelog's newest entry, which CMake reads too.
+version=$(dpkg-parsechangelog -S Version)
 [[ $(dpkg-parsechangelog -S Distribution) != UNRELEASED ]] ||
     fail "debian/changelog's $version entry is UNRELEASED: finish it with dch -r and commit"
 maintainer=$(sed -n 's/^Maintainer: //p' debian/control)
@@ -286,7 +284,7 @@ same_report() {
         *.zip) (cd "$unpacked" && unzip -q "$artefact") ;;
         *) tar -xzf "$artefact" -C "$unpacked" ;;
     esac
-    target_is_native "$target" || read -r -a command <<<"$(target_field "$target" EMULATOR_LINE)"
+    target_is_native "$target" || mapfile -t command < <(target_field "$target" EMULATOR_LINE)
     command+=("$(find "$unpacked" -path '*/bin/chipid' -o -name chipid.exe)")
     local run
     run=$work/run/$(basename "$artefact")
