@@ -9,21 +9,24 @@ BEGIN {
     for (i = 1; i < n; i += 2)
         lotCodes[table[i]] = table[i + 1]
     status = 0
+    nul = sprintf("%c", 0)
 }
 {
     nchips = NR - 1
     line = $0
     sub(/\r$/, "", line)
-    if (length(line) > 25 || length(line) < 21) {
+    # A NUL ends the chip string, not the line.
+    chipStr = index(line, nul) ? substr(line, 1, index(line, nul) - 1) : line
+    if (length(line) > 25 || length(chipStr) < 21) {
         fflush()
         printf " nchips %d chip string too %s! \n", nchips,
             (length(line) > 25 ? "long" : "short") > "/dev/stderr"
         status = 2
         next
     }
-    lotId = substr(line, 9, 8)
-    serialNum = substr(line, 22, 4)
-    printf " nchips %d chipStr %s lot-id %s serialNum %s", nchips, line, lotId, serialNum
+    lotId = substr(chipStr, 9, 8)
+    serialNum = substr(chipStr, 22, 4)
+    printf " nchips %d chipStr %s lot-id %s serialNum %s", nchips, chipStr, lotId, serialNum
     if (lotId in lotCodes) {
         printf " 6-digit-id: %s%s\n", lotCodes[lotId], serialNum
         fflush()
