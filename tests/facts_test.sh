@@ -46,8 +46,10 @@ lot_id='[A-Z0-9]{6}\.[0-9]'
 (cd "$source" && grep -ohE "$lot_id" tests/support/expected.h "${copies[@]}") | sort -u |
     while read -r id; do echo "W0000000${id}A1-030042"; done >"$work/lots.txt"
 run_on lots "$work/lots.txt" "$chipid"
-sed -n 's/^ nchips [0-9]* chipStr .* lot-id \(.*\) serialNum 0042 6-digit-id: \([0-9]*\)0042$/\1 \2/p' \
-    "$work/lots.out" | sort >"$work/table"
+# Both streams in one, each chip string's record is one line, whatever its
+# labels: a known lot's ends in its code and the serial number 0042.
+paste -d ' ' <(grep -oE "$lot_id" "$work/lots.txt") <(grep -oE '[^ ]+ ?$' "$work/lots.both") |
+    sed -n 's/^\([^ ]*\) \([0-9]*\)0042$/\1 \2/p' | sort >"$work/table"
 lots=$(wc -l <"$work/table")
 ((lots > 0)) || { echo "facts: chipid knows none of the lots named anywhere" >&2; exit 1; }
 # The messages: those of every kind of line, with the line's position as N,
@@ -104,6 +106,11 @@ check_records() {
     done < <(grep -oE 'nchips [0-9]+ chipStr .*' "$text" | sed 's/ *$//' |
         sed 's/unknown lot!$/unknown lot! /')
 }
+
+# The sample list's report as the source tree keeps it, for the package's
+# and the release's checks.
+cmp -s "$work/sample.both" "$source/examples/report.txt" ||
+    stale examples/report.txt "not what chipid writes on examples/examples.txt, both streams in one"
 
 # The manual page, as man renders it.
 # man justifies lines with extra spaces: one space stands for any number.

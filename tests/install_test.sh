@@ -4,11 +4,13 @@
 # notes and the sample list in place, and the installed chipid converts the
 # installed sample list; with --strip, as the README says to install, the
 # binary has no symbols.
-#   install_test.sh BUILD_DIR [EMULATOR...]
-# EMULATOR is what a cross build runs its programs through.
+#   install_test.sh BUILD_DIR SAMPLE_REPORT [EMULATOR...]
+# SAMPLE_REPORT is examples/report.txt, the sample list's report; EMULATOR
+# is what a cross build runs its programs through.
 set -euo pipefail
 build=$1
-emulator=("${@:2}")
+sample_report=$2
+emulator=("${@:3}")
 root=$(mktemp -d)
 trap 'rm -rf "$root"' EXIT
 
@@ -30,9 +32,8 @@ fi
 grep -q "^chipid [0-9]" "$root/dest/opt/chipid/share/doc/chipid/README" ||
     { echo "the installed README has no version" >&2; exit 1; }
 # The first run that the README and the manual page show.
-first_record=' nchips 0 chipStr W07A0312G35F72.1A1-030042 lot-id G35F72.1 serialNum 0042 6-digit-id: 720042'
-report=$(cd "$root/dest/opt/chipid/share/doc/chipid/examples" &&
-    "${emulator[@]}" ../../../../bin/chipid 2>&1)
-[[ $(head -n 1 <<<"$report") == "$first_record" && $(wc -l <<<"$report") == 12 ]] ||
-    { printf 'the installed chipid on the installed sample list wrote:\n%s\n' "$report" >&2; exit 1; }
+(cd "$root/dest/opt/chipid/share/doc/chipid/examples" && "${emulator[@]}" ../../../../bin/chipid) \
+    >"$root/report.txt" 2>&1 || true
+cmp "$root/report.txt" "$sample_report" ||
+    { echo "the installed chipid on the installed sample list wrote:" >&2; cat "$root/report.txt" >&2; exit 1; }
 echo "install: ok"

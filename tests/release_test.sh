@@ -387,10 +387,10 @@ if [[ $(dpkg --print-architecture) == amd64 ]]; then
     mkdir "$work/user"
     cp "$out/chipid-$version-linux-x86_64.tar.gz" "$work/user/"
     chown -R nobody:nogroup "$work/user"
-    report=$(cd "$work/user" && setpriv --reuid=nobody --regid=nogroup --clear-groups \
-        bash -c "$extract && $first_run" 2>&1) || true
-    [[ $(wc -l <<<"$report") == 12 && $(head -n 1 <<<"$report") == " nchips 0 chipStr W07A0312G35F72.1A1-030042 lot-id G35F72.1 serialNum 0042 6-digit-id: 720042" ]] ||
-        fail "the README's archive commands print: $report"
+    (cd "$work/user" && setpriv --reuid=nobody --regid=nogroup --clear-groups \
+        bash -c "$extract && $first_run") >"$work/user.report" 2>&1 || true
+    cmp -s "$work/user.report" "$source/examples/report.txt" ||
+        fail "the README's archive commands print: $(cat "$work/user.report")"
     echo "release: the README's archive commands print the sample list's report"
 fi
 # In the unpacked source tarball, without git: the README's build command
