@@ -11,7 +11,8 @@
 # of every kind (known and unknown lots, too short, too long, NUL, CR LF)
 # and fails if the second count is larger: no line costs an allocation. Writes a deterministic list of LINES chip strings
 # (default 1000000; about 95% known lots) and checks that the three
-# programs write identical bytes on both streams with the same exit status.
+# programs write identical bytes on both streams with the same exit status,
+# on it and on a list of every kind of line (bench/every-kind.sh).
 # Unless --check-only, it then prints: the median wall time of each over
 # RUNS rotating runs (default 7) with the report written to a file, and the
 # ratios chipid/awk and chipid/floor; for chipid and awk, write system calls
@@ -34,13 +35,11 @@ lines=${1:-1000000}
 runs=${2:-7}
 awk_program=(mawk -f "$root/bench/chipid.awk" examples.txt)
 
-cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DCHIPID_BUILD_TESTING=OFF >/dev/null
-cmake --build build-bench >/dev/null
+source bench/build.sh
+build_chipid build-bench
 chipid=$root/build-bench/chipid
-cmake -S . -B build-bench-dynamic -G Ninja -DCMAKE_BUILD_TYPE=Release -DCHIPID_BUILD_TESTING=OFF \
-    -DCHIPID_STATIC=OFF >/dev/null
-cmake --build build-bench-dynamic >/dev/null
-"${CC:-cc}" -O2 -Wall -Wextra -Wpedantic -std=c11 -o build-bench/floor bench/floor.c
+build_chipid build-bench-dynamic -DCHIPID_STATIC=OFF
+build_c floor
 floor_program=$root/build-bench/floor
 
 work=$(mktemp -d)
@@ -65,20 +64,10 @@ instructions() {
         { echo "bench: callgrind counted no instructions" >&2; exit 1; }
 }
 
-# The allocation check's lists hold every kind of line in turn: known and
-# unknown lots as made, cut short, too long, with a NUL, with a CR LF end.
-mixed_list() {
-    mawk -v lines="$1" -f bench/make-list.awk |
-        mawk '{ kind = NR % 5 }
-            kind == 1 { $0 = substr($0, 1, 10) }
-            kind == 2 { $0 = $0 "0123456789" }
-            kind == 3 { $0 = substr($0, 1, 22) "@" substr($0, 23) }
-            kind == 4 { $0 = $0 "\r" }
-            { print }' | tr '@' '\0'
-}
+# The allocation check's lists hold every kind of line in turn.
 mkdir "$work/mixed-thousand" "$work/mixed-hundred-thousand"
-mixed_list 1000 >"$work/mixed-thousand/examples.txt"
-mixed_list 100000 >"$work/mixed-hundred-thousand/examples.txt"
+bash bench/every-kind.sh 1000 >"$work/mixed-thousand/examples.txt"
+bash bench/every-kind.sh 100000 >"$work/mixed-hundred-thousand/examples.txt"
 chipid_dynamic=$root/build-bench-dynamic/chipid
 allocations_thousand=$(heap_allocations "$work/mixed-thousand" "$chipid_dynamic")
 allocations_hundred_thousand=$(heap_allocations "$work/mixed-hundred-thousand" "$chipid_dynamic")
@@ -90,8 +79,10 @@ if ((allocations_hundred_thousand > allocations_thousand)); then
     exit 1
 fi
 
-# Every program, same list: same bytes on each stream and the same status.
-cd "$work/list"
+# Every program, same list: same bytes on each stream and the same status,
+# on the timed list and on one of every kind of line.
+for list in "$work/mixed-thousand" "$work/list"; do
+cd "$list"
 status_chipid=0 status_awk=0 status_floor=0
 "$chipid" >chipid.out 2>chipid.err || status_chipid=$?
 "${awk_program[@]}" >awk.out 2>awk.err || status_awk=$?
@@ -100,12 +91,13 @@ for other in awk floor; do
     status_other=status_$other
     if ! cmp -s chipid.out "$other.out" || ! cmp -s chipid.err "$other.err" ||
         [[ $status_chipid != "${!status_other}" ]]; then
-        echo "bench: chipid and the $other program disagree on $lines lines" >&2
+        echo "bench: chipid and the $other program disagree on $list" >&2
         exit 1
     fi
 done
-echo "chipid, awk and floor agree on $lines lines: $(wc -c <chipid.out) bytes out," \
+echo "chipid, awk and floor agree on $(wc -l <examples.txt) lines: $(wc -c <chipid.out) bytes out," \
     "$(wc -l <chipid.err) diagnostics, exit status $status_chipid"
+done
 $check_only && exit 0
 
 # Wall time of one run in nanoseconds, report to a file.

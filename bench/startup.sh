@@ -24,11 +24,17 @@ if [[ ${1:-} == --check-only ]]; then
 fi
 rounds=${1:-60}
 
-cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DCHIPID_BUILD_TESTING=OFF >/dev/null
-cmake --build build-bench >/dev/null
-cc=${CC:-cc}
-"$cc" -O2 -Wall -Wextra -Wpedantic -std=c11 -o build-bench/floor bench/floor.c
-"$cc" -O2 -Wall -Wextra -Wpedantic -std=c11 -o build-bench/startup_timer bench/startup_timer.c
+source bench/build.sh
+build_chipid build-bench
+# Start-up is what linking decides: a dynamically linked chipid (a build
+# without the static C and C++ libraries) would time the dynamic loader.
+if readelf -l build-bench/chipid | grep -q INTERP; then
+    echo "bench: build-bench/chipid is linked dynamically; its start-up is not the tool's:" \
+        "install the static libraries (Debian: libc6-dev libstdc++-12-dev) and run again" >&2
+    exit 1
+fi
+build_c floor
+build_c startup_timer
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -39,8 +45,8 @@ awk_peer=(mawk -f "$root/bench/chipid.awk" examples.txt)
 floor=("$root/build-bench/floor")
 
 # The three programs, same list: same bytes on each stream, same status. On
-# the sample list, and on a list of every known lot and near misses of each
-# (bench/make-list.awk), so that no copy of the lot table can drift.
+# the sample list, on a list of every known lot and near misses of each
+# (bench/make-list.awk), and on one of every kind of line.
 run() {
     local name=$1 status=0
     shift
@@ -60,9 +66,11 @@ agree() {
     echo "chipid, awk and floor agree on $1: $(wc -l <examples.txt) lines," \
         "$(wc -c <chipid.out) bytes out, exit status $(cat chipid.status)"
 }
-mkdir lots
+mkdir lots every-kind
 mawk -v lines=200 -f "$root/bench/make-list.awk" >lots/examples.txt
 (cd lots && agree "every lot and near misses")
+bash "$root/bench/every-kind.sh" 200 >every-kind/examples.txt
+(cd every-kind && agree "every kind of line")
 agree "the sample list"
 $check_only && exit 0
 

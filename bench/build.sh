@@ -1,0 +1,16 @@
+# Builds what the benchmarks run, showing every warning of the build;
+# sourced from the top of the tree.
+#   build_chipid DIR [CMAKE_OPTION...]   chipid, as the README builds it
+#   build_c NAME                         bench/NAME.c into build-bench/NAME
+build_chipid() {
+    local log=$1/bench-build.log
+    mkdir -p "$1"
+    cmake -S . -B "$1" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCHIPID_BUILD_TESTING=OFF "${@:2}" \
+        >"$log" 2>&1 || { cat "$log" >&2; return 1; }
+    cmake --build "$1" >>"$log" 2>&1 || { cat "$log" >&2; return 1; }
+    grep -iE 'warning|notice' "$log" || true
+}
+build_c() {
+    mkdir -p build-bench
+    "${CC:-cc}" -O2 -Wall -Wextra -Wpedantic -std=c11 -o "build-bench/$1" "bench/$1.c"
+}
