@@ -124,7 +124,12 @@ while IFS= read -r message; do
 done <"$work/messages"
 
 # The READMEs: the repository's, and the ones installed on Linux and Windows.
-check_table README.md "$source/README.md"
+# The repository's and the package's description are doc/about.txt's words.
+words() { tr -d '`' <"$1" | tr -s ' \n' '  '; }
+for copy in README.md debian/control; do
+    [[ $(words "$source/$copy") == *"$(words "$source/doc/about.txt")"* ]] ||
+        stale "$copy" "does not describe chipid in the words of doc/about.txt"
+done
 for readme in README.md CONTRIBUTING.md doc/design.md doc/releasing.md bench/README.md \
     debian/control; do
     [[ -f $source/$readme ]] || continue

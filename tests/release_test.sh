@@ -378,7 +378,8 @@ echo "release: the packages rebuilt from the released source package are the rel
 # The README's commands, as written there, on the released files. Its
 # archive commands, as an ordinary user, print the sample list's report.
 readme_command() {
-    grep -qxF -- "$1" "$source/README.md" || fail "the README no longer says: $1"
+    grep -qxF -- "$1" "$source/README.md" "$source/CONTRIBUTING.md" ||
+        fail "neither README.md nor CONTRIBUTING.md says: $1"
     echo "${1//VERSION/$version}"
 }
 extract=$(readme_command "tar -xzf chipid-VERSION-linux-x86_64.tar.gz")
