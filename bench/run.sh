@@ -82,21 +82,21 @@ fi
 # Every program, same list: same bytes on each stream and the same status,
 # on the timed list and on one of every kind of line.
 for list in "$work/mixed-thousand" "$work/list"; do
-cd "$list"
-status_chipid=0 status_awk=0 status_floor=0
-"$chipid" >chipid.out 2>chipid.err || status_chipid=$?
-"${awk_program[@]}" >awk.out 2>awk.err || status_awk=$?
-"$floor_program" >floor.out 2>floor.err || status_floor=$?
-for other in awk floor; do
-    status_other=status_$other
-    if ! cmp -s chipid.out "$other.out" || ! cmp -s chipid.err "$other.err" ||
-        [[ $status_chipid != "${!status_other}" ]]; then
-        echo "bench: chipid and the $other program disagree on $list" >&2
-        exit 1
-    fi
-done
-echo "chipid, awk and floor agree on $(wc -l <examples.txt) lines: $(wc -c <chipid.out) bytes out," \
-    "$(wc -l <chipid.err) diagnostics, exit status $status_chipid"
+    cd "$list"
+    status_chipid=0 status_awk=0 status_floor=0
+    "$chipid" >chipid.out 2>chipid.err || status_chipid=$?
+    "${awk_program[@]}" >awk.out 2>awk.err || status_awk=$?
+    "$floor_program" >floor.out 2>floor.err || status_floor=$?
+    for other in awk floor; do
+        status_other=status_$other
+        if ! cmp -s chipid.out "$other.out" || ! cmp -s chipid.err "$other.err" ||
+            [[ $status_chipid != "${!status_other}" ]]; then
+            echo "bench: chipid and the $other program disagree on $list" >&2
+            exit 1
+        fi
+    done
+    echo "chipid, awk and floor agree on $(wc -l <examples.txt) lines: $(wc -c <chipid.out) bytes out," \
+        "$(wc -l <chipid.err) diagnostics, exit status $status_chipid"
 done
 $check_only && exit 0
 
