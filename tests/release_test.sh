@@ -404,7 +404,7 @@ tar -xJf "$tarball" -C "$work/tarball"
     { tail -n 40 "$work/tarball.log" >&2; fail "the README's build command fails in the source tarball"; }
 (cd "$work/tarball/chipid-$version" && bash -c "$test_command") >"$work/tarball.log" 2>&1 ||
     { tail -n 40 "$work/tarball.log" >&2; fail "the README's tarball test command fails in the source tarball"; }
-echo "release: in the source tarball, the README's $(grep -o '[0-9]* tests passed.*' "$work/tarball.log")"
+echo "release: in the source tarball, the build and the whole CTest suite: $(grep -o '[0-9]*% tests passed.*' "$work/tarball.log")"
 
 # Without git, the test script says what it leaves out instead of failing
 # on git's error.
