@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <charconv>
 #include <cstddef>
 #include <cstdint>
@@ -20,15 +21,24 @@ constexpr std::size_t kReadBufferSize = kLineLimit + 2;
 
 enum class LineRead { kLine, kTooLong, kEnd, kReadError };
 
+// Whether the last read from the chip list failed. libstdc++ sets the bad
+// bit; libc++ reports a failed read (of a directory, say) as end of file,
+// and only errno, cleared before each line is read, tells the two apart.
+bool readFailed(const std::istream& chipList)
+{
+    return chipList.bad() || (chipList.eof() && errno != 0);
+}
+
 // Reads the next line into `buffer` and sets `length` to its length without
 // its line end. A too-long line is skipped up to its newline without being
 // held, however long it is.
 LineRead readLine(std::istream& chipList, std::array<char, kReadBufferSize>& buffer,
                   std::size_t& length)
 {
+    errno = 0;
     chipList.getline(buffer.data(), static_cast<std::streamsize>(buffer.size()), '\n');
     const auto extracted = static_cast<std::size_t>(chipList.gcount());
-    if (chipList.bad()) {
+    if (readFailed(chipList)) {
         return LineRead::kReadError;
     }
     if (extracted == 0 && chipList.eof()) {
@@ -38,7 +48,7 @@ LineRead readLine(std::istream& chipList, std::array<char, kReadBufferSize>& buf
         // The buffer filled up before the newline.
         chipList.clear();
         chipList.ignore(std::numeric_limits<std::streamsize>::max(), '\n');
-        return chipList.bad() ? LineRead::kReadError : LineRead::kTooLong;
+        return readFailed(chipList) ? LineRead::kReadError : LineRead::kTooLong;
     }
     // getline counts the newline it consumed; a last line has none.
     length = chipList.eof() ? extracted : extracted - 1;

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -15,24 +16,28 @@ namespace {
 
 TEST(ConversionRun, ReadErrorKeepsTheRecordsBeforeIt)
 {
-    // The error strikes at a line boundary, in the middle of skipping an
-    // over-long line, and after a rejected line, whose status 2 it overrides.
+    // The error strikes at a line boundary, in the middle of a line, in the
+    // middle of skipping an over-long line, and after a rejected line, whose
+    // status 2 it overrides. A line cut short by the error is not converted.
     const struct {
         std::string rest;
         std::string err;
     } cases[] = {
         {"", kCantRead},
+        {"W07A", kCantRead},
         {std::string(40, 'x'), kCantRead},
         {"x\n", tooShort(1) + kCantRead},
     };
-    for (const auto& c : cases) {
-        FailingReadBuf listBuf(kLot72 + "\n" + c.rest);
-        std::istream chipList(&listBuf);
-        std::ostringstream out;
-        std::ostringstream err;
-        EXPECT_EQ(convertChipList(buildLotCodes(), chipList, out, err), 1) << c.rest;
-        EXPECT_EQ(out.str(), kRec0Lot72);
-        EXPECT_EQ(err.str(), c.err);
+    for (const ReadFailure how : kEveryReadFailure) {
+        for (const auto& c : cases) {
+            FailingReadBuf listBuf(kLot72 + "\n" + c.rest, how);
+            std::istream chipList(&listBuf);
+            std::ostringstream out;
+            std::ostringstream err;
+            EXPECT_EQ(convertChipList(buildLotCodes(), chipList, out, err), 1) << c.rest;
+            EXPECT_EQ(out.str(), kRec0Lot72) << c.rest;
+            EXPECT_EQ(err.str(), c.err) << c.rest;
+        }
     }
 }
 
@@ -40,14 +45,32 @@ TEST(ConversionRun, ReadErrorKeepsTheRecordsBeforeIt)
 // the run there: what follows it is not read, even though it could be.
 TEST(ConversionRun, ReadErrorMidFileEndsTheRun)
 {
-    for (const std::string& before : {kLot72 + "\n", kLot72 + "\nW07A"}) {
-        FailOnceReadBuf listBuf(before, kLot99 + "\n" + kLot99 + "\n");
-        std::istream chipList(&listBuf);
+    for (const ReadFailure how : kEveryReadFailure) {
+        for (const std::string& before : {kLot72 + "\n", kLot72 + "\nW07A"}) {
+            FailOnceReadBuf listBuf(before, kLot99 + "\n" + kLot99 + "\n", how);
+            std::istream chipList(&listBuf);
+            std::ostringstream out;
+            std::ostringstream err;
+            EXPECT_EQ(convertChipList(buildLotCodes(), chipList, out, err), 1) << before;
+            EXPECT_EQ(out.str(), kRec0Lot72) << before;
+            EXPECT_EQ(err.str(), kCantRead) << before;
+        }
+    }
+}
+
+// errno left set by an earlier call, as a successful one may leave it, is
+// no read error: the list ends where its bytes end, with or without a
+// final newline.
+TEST(ConversionRun, StaleErrnoIsNoReadError)
+{
+    for (const std::string& last : {kLot99 + "\n", kLot99}) {
+        std::istringstream chipList(kLot72 + "\n" + last);
         std::ostringstream out;
         std::ostringstream err;
-        EXPECT_EQ(convertChipList(buildLotCodes(), chipList, out, err), 1) << before;
-        EXPECT_EQ(out.str(), kRec0Lot72) << before;
-        EXPECT_EQ(err.str(), kCantRead) << before;
+        errno = ENOTTY;
+        EXPECT_EQ(convertChipList(buildLotCodes(), chipList, out, err), 0);
+        EXPECT_EQ(out.str(), kRec0Lot72 + recLot99(1));
+        EXPECT_EQ(err.str(), "");
     }
 }
 

@@ -20,6 +20,7 @@ describe() {
         format) echo "clang-format finds nothing to change" ;;
         bare) echo "the tool alone builds and runs without GoogleTest; its tests refuse to" ;;
         native) echo "g++ build with -Werror, every CTest test (build-test)" ;;
+        libcxx) echo "clang with LLVM's libc++ (cmake/libcxx.cmake), every CTest test" ;;
         tidy) echo "clang-tidy on the tool's code" ;;
         target:*) echo "cross-built for ${1#target:}, every CTest test under its emulator" ;;
         release) echo "the release twice, compared, checked, the executable tests on every binary" ;;
@@ -36,7 +37,7 @@ foreign_targets=()
 for target in $(target_names); do
     target_is_native "$target" || foreign_targets+=("$target")
 done
-all_steps=(packages format bare native tidy "${foreign_targets[@]/#/target:}" release asan-flags fuzz
+all_steps=(packages format bare native libcxx tidy "${foreign_targets[@]/#/target:}" release asan-flags fuzz
     bench sanitize)
 
 in_git=false
@@ -97,7 +98,7 @@ install_missing() {
 }
 step_packages() {
     install_missing build-essential cmake ninja-build g++ libgtest-dev libgmock-dev clang-14 \
-        libclang-rt-14-dev clang-format clang-tidy groff-base man-db mandoc dpkg-dev debhelper \
+        libclang-rt-14-dev libc++-14-dev libc++abi-14-dev clang-format clang-tidy groff-base man-db mandoc dpkg-dev debhelper \
         lintian blhc devscripts binutils git mawk xz-utils util-linux qemu-user-static autopkgtest \
         valgrind gnupg strace time
     # Every foreign target: the packages its row names (cross compilers, the
@@ -168,6 +169,13 @@ native_build() {
 step_native() {
     native_build
     ctest --test-dir build-test --output-on-failure -j "$(nproc)"
+}
+
+step_libcxx() {
+    cmake -S . -B build-libcxx -G Ninja -DCMAKE_BUILD_TYPE=Release -DCHIPID_WERROR=ON \
+        --toolchain cmake/libcxx.cmake -DCHIPID_BUILD_TESTING=ON
+    cmake --build build-libcxx
+    ctest --test-dir build-libcxx --output-on-failure -j "$(nproc)"
 }
 
 step_tidy() {

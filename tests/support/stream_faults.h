@@ -2,6 +2,7 @@
 #ifndef CHIPID_TESTS_STREAM_FAULTS_H
 #define CHIPID_TESTS_STREAM_FAULTS_H
 
+#include <cerrno>
 #include <cstddef>
 #include <ios>
 #include <streambuf>
@@ -9,22 +10,38 @@
 #include <utility>
 #include <vector>
 
-// Serves `bytes`, then fails as a file stream does on a read error: its
-// reader sees the stream go bad.
+// The two ways a C++ library's file stream reports a failed read:
+// libstdc++'s goes bad; libc++'s reports the end of the file, with errno
+// saying why (EISDIR for a directory, EIO for a bad disk).
+enum class ReadFailure { kStreamGoesBad, kEndWithErrno };
+inline const ReadFailure kEveryReadFailure[] = {ReadFailure::kStreamGoesBad,
+                                                ReadFailure::kEndWithErrno};
+
+inline std::streambuf::int_type failRead(ReadFailure how)
+{
+    if (how == ReadFailure::kStreamGoesBad) {
+        throw std::ios_base::failure("read error");
+    }
+    errno = EIO;
+    return std::streambuf::traits_type::eof();
+}
+
+// Serves `bytes`, then fails as a file stream does on a read error.
 struct FailingReadBuf : std::streambuf {
-    explicit FailingReadBuf(std::string bytes) : bytes(std::move(bytes))
+    FailingReadBuf(std::string bytes, ReadFailure how) : bytes(std::move(bytes)), how(how)
     {
         setg(this->bytes.data(), this->bytes.data(), this->bytes.data() + this->bytes.size());
     }
-    int_type underflow() override { throw std::ios_base::failure("read error"); }
+    int_type underflow() override { return failRead(how); }
     std::string bytes;
+    ReadFailure how;
 };
 
 // Serves `before`, fails once as a read error does, then serves `after`:
 // a reader that goes on past the error would find more lines.
 struct FailOnceReadBuf : std::streambuf {
-    FailOnceReadBuf(std::string before, std::string after)
-        : before(std::move(before)), after(std::move(after))
+    FailOnceReadBuf(std::string before, std::string after, ReadFailure how)
+        : before(std::move(before)), after(std::move(after)), how(how)
     {
         setg(this->before.data(), this->before.data(), this->before.data() + this->before.size());
     }
@@ -32,7 +49,7 @@ struct FailOnceReadBuf : std::streambuf {
     {
         if (!failed) {
             failed = true;
-            throw std::ios_base::failure("read error");
+            return failRead(how);
         }
         if (gptr() != after.data() + after.size()) {
             setg(after.data(), after.data(), after.data() + after.size());
@@ -44,6 +61,7 @@ struct FailOnceReadBuf : std::streambuf {
     }
     std::string before;
     std::string after;
+    ReadFailure how;
     bool failed = false;
 };
 
