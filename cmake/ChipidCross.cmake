@@ -9,7 +9,7 @@
 # Every row states every field, empty where it has nothing to say; the
 # fields that a target of its SYSTEM needs must not be empty. A row that
 # breaks this stops whatever reads it, CMake or a script, naming the field.
-set(CHIPID_TARGET_FIELDS SYSTEM DEB_ARCH TRIPLET MULTIARCH PROCESSOR ARCHIVE EMULATOR STATIC
+set(CHIPID_TARGET_FIELDS SYSTEM DEB_ARCH TRIPLET MULTIARCH PROCESSOR ARCHIVE RPM_ARCH EMULATOR STATIC
   CONTROL_FLOW CONTROL_FLOW_INSTRUCTIONS ELF_MACHINE PACKAGES RELEASED EMULATOR_LINE)
 set(chipid_row ${CMAKE_PARENT_LIST_FILE})
 set(chipid_needed TRIPLET MULTIARCH PROCESSOR ARCHIVE EMULATOR PACKAGES)

@@ -3,8 +3,9 @@
 # checked against what the built chipid really writes: the lot table, the
 # record's labels, every message and the counts of lots and sample chips,
 # as the manual page, the READMEs (the repository's and the installed
-# ones), debian/control, debian/tests, the benchmark's awk peer, C floor and
-# list generator, and the fuzzer's seed of every lot state them. Each stale
+# ones), debian/control, debian/tests, the RPM spec, the benchmark's awk
+# peer, C floor and list generator, and the fuzzer's seed of every lot
+# state them; and the RPM spec's version and %changelog. Each stale
 # copy is named; a change to one of these facts is complete when this
 # passes (CONTRIBUTING.md, "Changing a fact").
 #   facts_test.sh SOURCE_DIR BUILD_DIR CHIPID
@@ -126,12 +127,12 @@ done <"$work/messages"
 # The READMEs: the repository's, and the ones installed on Linux and Windows.
 # The repository's and the package's description are doc/about.txt's words.
 words() { tr -d '`' <"$1" | tr -s ' \n' '  '; }
-for copy in README.md debian/control; do
+for copy in README.md debian/control rpm/chipid.spec; do
     [[ $(words "$source/$copy") == *"$(words "$source/doc/about.txt")"* ]] ||
         stale "$copy" "does not describe chipid in the words of doc/about.txt"
 done
 for readme in README.md CONTRIBUTING.md doc/design.md doc/releasing.md bench/README.md \
-    debian/control; do
+    debian/control rpm/chipid.spec; do
     [[ -f $source/$readme ]] || continue
     check_counts "$readme" "$source/$readme"
     check_quoted_messages "$readme" "$source/$readme"
@@ -171,6 +172,11 @@ for test in sample diagnostics; do
     PATH=$work/bin:$PATH CHIPID_EXAMPLES=$source/examples sh "$source/debian/tests/$test" \
         >"$work/$test.log" 2>&1 || stale "debian/tests/$test" "$(tr '\n' ' ' <"$work/$test.log")"
 done
+
+# The RPM spec's version, packager and %changelog: debian/changelog's,
+# debian/control's and NEWS.md's.
+bash "$source/tools/rpm-spec.sh" --check 2>"$work/rpm-spec.log" ||
+    stale rpm/chipid.spec "$(tr '\n' ' ' <"$work/rpm-spec.log")"
 
 ((stale == 0)) || exit 1
 echo "facts: every copy agrees with chipid ($lots lots, $(wc -l <"$work/messages") messages," \

@@ -136,16 +136,8 @@ mkdir "$work/two/home"
 chown -R nobody:nogroup "$work/two"
 as_other=(setpriv --reuid=nobody --regid=nogroup --clear-groups env HOME="$work/two/home")
 who=nobody
-# A throwaway signing key, in a GNUPGHOME of the test's own.
-export GNUPGHOME=$work/gnupg
-mkdir -m 700 "$GNUPGHOME"
-gpg --batch --quiet --passphrase '' --quick-gen-key "chipid release test <release-test@example.org>" \
-    ed25519 sign never 2>/dev/null
-key=$(gpg --batch --with-colons --list-secret-keys 2>/dev/null | awk -F: '$1 == "fpr" { print $10; exit }')
-[[ -n $key ]] || fail "gpg made no key"
-# The two releases at once, one on each core; the first signed.
-(cd "$work/one/chipid" && umask 022 && bash tools/release.sh --sign "$key" "$work/one/out") \
-    >"$work/one.log" 2>&1 &
+# The two releases at once, one on each core.
+(cd "$work/one/chipid" && umask 022 && bash tools/release.sh "$work/one/out") >"$work/one.log" 2>&1 &
 one=$!
 (cd "$work/two/deeper dir/chipid" && "${as_other[@]}" bash -c 'umask 077 && bash tools/release.sh ../../out') \
     >"$work/two.log" 2>&1 &
@@ -161,25 +153,67 @@ cat "$out/SHA256SUMS"
 tail -n "$(wc -l <"$source/NEWS.md")" "$work/one.log" | grep -qx "## $version (.*)" ||
     fail "the release does not end with its NEWS.md entry"
 
-# The signature: good over SHA256SUMS, bad over a changed byte.
-gpg --batch --verify "$out/SHA256SUMS.asc" "$out/SHA256SUMS" 2>"$work/verify.log" ||
+# Signed afterwards, a copy, with a throwaway key in a GNUPGHOME of the
+# test's own: SHA256SUMS.asc verifies, and fails over a changed byte; each
+# RPM's signature verifies with the public key imported (into a scratch
+# rpm database) and not before it, and fails on a changed byte; a signed
+# RPM keeps the unsigned one's header and payload.
+export GNUPGHOME=$work/gnupg
+mkdir -m 700 "$GNUPGHOME"
+gpg --batch --quiet --passphrase '' --quick-gen-key "chipid release test <release-test@example.org>" \
+    ed25519 sign never 2>/dev/null
+key=$(gpg --batch --with-colons --list-secret-keys 2>/dev/null | awk -F: '$1 == "fpr" { print $10; exit }')
+[[ -n $key ]] || fail "gpg made no key"
+signed=$work/signed
+cp -r "$out" "$signed"
+bash "$source/tools/sign-release.sh" "$key" "$signed" >"$work/sign.log" 2>&1 ||
+    { cat "$work/sign.log" >&2; fail "tools/sign-release.sh fails"; }
+bash "$source/tools/sign-release.sh" "$key" "$signed" >"$work/sign.log" 2>&1 &&
+    fail "tools/sign-release.sh signs a signed release again"
+(cd "$signed" && sha256sum --check --quiet SHA256SUMS) || fail "the signed release fails sha256sum -c"
+gpg --batch --verify "$signed/SHA256SUMS.asc" "$signed/SHA256SUMS" 2>"$work/verify.log" ||
     { cat "$work/verify.log" >&2; fail "gpg --verify fails on the signed release"; }
-[[ ! -e $work/two/out/SHA256SUMS.asc ]] || fail "the unsigned release has a signature"
-sed '1s/^./x/' "$out/SHA256SUMS" >"$work/SHA256SUMS.tampered"
-gpg --batch --verify "$out/SHA256SUMS.asc" "$work/SHA256SUMS.tampered" 2>/dev/null &&
+sed '1s/^./x/' "$signed/SHA256SUMS" >"$work/SHA256SUMS.tampered"
+gpg --batch --verify "$signed/SHA256SUMS.asc" "$work/SHA256SUMS.tampered" 2>/dev/null &&
     fail "gpg --verify takes a changed SHA256SUMS"
-echo "release: the signature verifies, and fails on a changed byte"
+rpm_db=(--dbpath "$work/rpmdb")
+mkdir "$work/rpmdb"
+rpm_checked() { rpm -K "${rpm_db[@]}" "$1" 2>&1 | tail -n 1; }
+for rpm in "$signed"/*.rpm; do
+    [[ $(rpm_checked "$rpm") == *": digests SIGNATURES NOT OK" ]] ||
+        fail "rpm -K without the key: $(rpm_checked "$rpm")"
+done
+gpg --batch --armor --export "$key" >"$work/key.asc"
+rpmkeys "${rpm_db[@]}" --import "$work/key.asc"
+for rpm in "$signed"/*.rpm; do
+    [[ $(rpm_checked "$rpm") == "$rpm: digests signatures OK" ]] || fail "rpm -K: $(rpm_checked "$rpm")"
+    cp "$rpm" "$work/tampered.rpm"
+    size=$(stat -c %s "$rpm")
+    printf '\xff' | dd of="$work/tampered.rpm" bs=1 seek=$((size - 100)) conv=notrunc status=none
+    rpm -K "${rpm_db[@]}" "$work/tampered.rpm" >/dev/null 2>&1 && fail "rpm -K takes a changed $(basename "$rpm")"
+    digests=$(rpm -qp --qf '%{SHA256HEADER}\n' "$rpm" "$out/$(basename "$rpm")" 2>/dev/null | sort -u | wc -l)
+    ((digests == 1)) || fail "the signed $(basename "$rpm") has another header or payload than the unsigned one"
+done
+echo "release: signed, SHA256SUMS.asc and each RPM verify, and fail on a changed byte"
 
 expected=$( (
-    echo NEWS.md SHA256SUMS SHA256SUMS.asc "chipid_$version.dsc" "chipid_$version.tar.xz"
+    echo NEWS.md SHA256SUMS "chipid_$version.dsc" "chipid_$version.tar.xz"
     for target in "${targets[@]}"; do
         echo "chipid-$version-$(target_field "$target" ARCHIVE)"
         deb_arch=$(target_field "$target" DEB_ARCH)
         [[ -z $deb_arch ]] || echo "chipid_${version}_$deb_arch.deb"
+        rpm_arch=$(target_field "$target" RPM_ARCH)
+        [[ -z $rpm_arch ]] || echo "chipid-$version-1.$rpm_arch.rpm"
     done
 ) | tr ' ' '\n' | LC_ALL=C sort)
 [[ $(ls "$out" | LC_ALL=C sort) == "$expected" ]] || fail "the release holds: $(ls "$out")"
 cmp -s "$out/NEWS.md" "$source/NEWS.md" || fail "the release's NEWS.md is not the tree's"
+# The README's install table names every file a user installs or unpacks.
+for file in "$out"/*.deb "$out"/*.rpm "$out"/*.tar.gz "$out"/*.zip; do
+    file=$(basename "$file")
+    grep -qF "\`${file//$version/VERSION}\`" "$source/README.md" ||
+        fail "README.md's install table does not name ${file//$version/VERSION}"
+done
 
 # The one source tarball: the tracked files but .gitignore, under
 # chipid-VERSION/, sorted, owner 0/0, modes 755 and 644.
@@ -323,6 +357,65 @@ for target in "${targets[@]}"; do
     done
     released_binaries[$target-deb]=$root/usr/bin/chipid
 done
+
+# The RPMs, as an RPM packager checks them: what each holds (rpm -qpl)
+# and requires (rpm -qpR: a static PIE has the GNU hash section that rpm
+# takes for a need of the dynamic loader, which every glibc provides).
+# Installed into a scratch root, with rpm's own database there, its chipid
+# writes the sample list's report through its target's emulator; rpm -V
+# finds nothing changed; erasing it leaves no file and none of its folders.
+# Installed without documentation (--excludedocs), it holds the binary and
+# the licence alone.
+rpm_files="/usr/bin/chipid
+/usr/share/doc/chipid
+/usr/share/doc/chipid/NEWS.md
+/usr/share/doc/chipid/README
+/usr/share/doc/chipid/examples
+/usr/share/doc/chipid/examples/examples.txt
+/usr/share/licenses/chipid
+/usr/share/licenses/chipid/LICENSE
+/usr/share/man/man1/chipid.1.gz"
+rpmlib_requires="rpmlib(CompressedFileNames) <= 3.0.4-1
+rpmlib(FileDigests) <= 4.6.0-1
+rpmlib(PayloadFilesHavePrefix) <= 4.0-1"
+# Files left in the scratch root, rpm's database aside.
+left_in() { (cd "$1" && find . -path ./var/lib/rpm -prune -o ! -type d -print | LC_ALL=C sort); }
+for target in "${targets[@]}"; do
+    rpm_arch=$(target_field "$target" RPM_ARCH)
+    [[ -n $rpm_arch ]] || continue
+    rpm=$out/chipid-$version-1.$rpm_arch.rpm
+    name=$(basename "$rpm")
+    [[ $(rpm -qpl "$rpm" 2>/dev/null) == "$rpm_files" ]] || fail "$name holds: $(rpm -qpl "$rpm" 2>&1)"
+    requires=$rpmlib_requires
+    [[ $(target_field "$target" STATIC) != static-pie ]] || requires+=$'\n''rtld(GNU_HASH)'
+    [[ $(rpm -qpR "$rpm" 2>/dev/null) == "$requires" ]] || fail "$name requires: $(rpm -qpR "$rpm" 2>&1)"
+    # The scratch root has no C library to meet rtld(GNU_HASH), and a
+    # foreign architecture is foreign to this machine's rpm.
+    scratch=(--root "$work/rpm-root-$rpm_arch" --dbpath /var/lib/rpm)
+    rpm -i "${scratch[@]}" --nodeps --ignorearch "$rpm" 2>"$work/rpm.log" ||
+        { cat "$work/rpm.log" >&2; fail "rpm -i $name fails in a scratch root"; }
+    installed=$work/rpm-root-$rpm_arch/usr
+    command=()
+    target_is_native "$target" || mapfile -t command < <(target_field "$target" EMULATOR_LINE)
+    (cd "$installed/share/doc/chipid/examples" && "${command[@]}" "$installed/bin/chipid" >"$work/rpm.report" 2>&1) ||
+        true
+    cmp -s "$work/rpm.report" "$source/examples/report.txt" ||
+        fail "the chipid that $name installs writes: $(cat "$work/rpm.report")"
+    verified=$(rpm -V "${scratch[@]}" --nodeps chipid 2>&1) || fail "rpm -V on $name: $verified"
+    [[ -z $verified ]] || fail "rpm -V on $name: $verified"
+    rpm -e "${scratch[@]}" chipid 2>"$work/rpm.log" || { cat "$work/rpm.log" >&2; fail "rpm -e $name fails"; }
+    [[ -z $(left_in "$work/rpm-root-$rpm_arch") ]] ||
+        fail "erasing $name leaves $(left_in "$work/rpm-root-$rpm_arch")"
+    for folder in share/doc/chipid share/licenses/chipid; do
+        [[ ! -e $installed/$folder ]] || fail "erasing $name leaves /usr/$folder"
+    done
+    rpm -i "${scratch[@]}" --nodeps --ignorearch --excludedocs "$rpm" 2>"$work/rpm.log" ||
+        { cat "$work/rpm.log" >&2; fail "rpm -i --excludedocs $name fails"; }
+    [[ $(left_in "$work/rpm-root-$rpm_arch") == "./usr/bin/chipid
+./usr/share/licenses/chipid/LICENSE" ]] || fail "$name without docs installs: $(left_in "$work/rpm-root-$rpm_arch")"
+    rpm -e "${scratch[@]}" chipid 2>/dev/null
+done
+echo "release: each RPM holds and needs what it should, installs, runs, verifies and erases whole"
 
 # The executable tests, on each released binary, built for its target; a
 # Windows chipid.exe by the native ones (they are POSIX code), through its

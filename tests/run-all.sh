@@ -100,7 +100,7 @@ step_packages() {
     install_missing build-essential cmake ninja-build g++ libgtest-dev libgmock-dev clang-14 \
         libclang-rt-14-dev libc++-14-dev libc++abi-14-dev clang-format clang-tidy groff-base man-db mandoc dpkg-dev debhelper \
         lintian blhc devscripts binutils git mawk xz-utils util-linux qemu-user-static autopkgtest \
-        valgrind gnupg strace time
+        valgrind gnupg strace time rpm rpmlint cpio
     # Every foreign target: the packages its row names (cross compilers, the
     # C and C++ runtimes whose symbols dpkg-shlibdeps reads when its package
     # is cross-built, its emulator), with dpkg told of their architectures.

@@ -8,11 +8,17 @@
 #   chipid-VERSION-ARCHIVE                        one per target: the static
 #                                                 binary, manual page, README,
 #                                                 release notes, sample list
+#   chipid-VERSION-1.RPMARCH.rpm                  one per target whose row
+#                                                 names an RPM architecture:
+#                                                 the archive's binary and
+#                                                 files (rpm/chipid.spec)
 #   NEWS.md                                       the release notes
 #   SHA256SUMS                                    the checksums of all of them
-#   SHA256SUMS.asc                                with --sign: gpg's signature
 #
-#   bash tools/release.sh [--sign KEYID] OUTDIR
+#   bash tools/release.sh OUTDIR
+#
+# tools/sign-release.sh signs the release afterwards, on a machine that
+# holds the key.
 #
 # OUTDIR is taken from the current directory, must lie outside the work
 # tree, and must be new or empty and writable. HEAD must be committed
@@ -30,19 +36,10 @@
 set -euo pipefail
 export LC_ALL=C TZ=UTC
 fail() { echo "release: $*" >&2; exit 1; }
-usage() { echo "usage: bash tools/release.sh [--sign KEYID] OUTDIR" >&2; exit 2; }
+usage() { echo "usage: bash tools/release.sh OUTDIR" >&2; exit 2; }
 
-sign_key=""
-while (($#)); do
-    case $1 in
-        --sign) (($# >= 2)) || usage; sign_key=$2; shift 2 ;;
-        --sign=*) sign_key=${1#--sign=}; shift ;;
-        --) shift; break ;;
-        -*) usage ;;
-        *) break ;;
-    esac
-done
-(($# == 1)) || usage
+[[ ${1:-} != -- ]] || shift
+(($# == 1)) && [[ $1 != -* ]] || usage
 outdir=$(realpath -m -- "$1")
 source=$(cd "$(dirname "$0")/.." && pwd -P)
 
@@ -101,15 +98,13 @@ dpkg-buildpackage dpkg-dev
 dh debhelper
 lintian lintian
 blhc blhc
+rpmbuild rpm
+rpmlint rpmlint
+cpio cpio
 TOOLS
 installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q ' installed$'; }
 # dpkg-checkbuilddeps asks for it before any package is built.
 installed build-essential || fail "build-essential is missing: apt-get install build-essential"
-if [[ -n $sign_key ]]; then
-    command -v gpg >/dev/null || fail "gpg is missing: apt-get install gnupg"
-    gpg --batch --list-secret-keys -- "$sign_key" >/dev/null 2>&1 ||
-        fail "no secret key $sign_key to sign with: gpg --list-secret-keys shows those there are"
-fi
 mapfile -t targets < <(target_names released)
 # Each foreign target's row names the packages its build and emulator need:
 # cross compilers, the runtimes whose symbols dpkg-shlibdeps reads, qemu.
@@ -281,6 +276,7 @@ same_report() {
     mkdir -p "$unpacked"
     case $artefact in
         *.deb) dpkg-deb -x "$artefact" "$unpacked" ;;
+        *.rpm) rpm2cpio "$artefact" | (cd "$unpacked" && cpio -idm --quiet) ;;
         *.zip) (cd "$unpacked" && unzip -q "$artefact") ;;
         *) tar -xzf "$artefact" -C "$unpacked" ;;
     esac
@@ -309,17 +305,47 @@ for target in "${targets[@]}"; do
     same_report "$target" "$out/$(archive_file "$target")"
 done
 
+# The RPMs, built as an RPM packager would build them, from the release's
+# own source tarball with rpm/chipid.spec in it; a foreign target with its
+# row as toolchain file, so that the spec's %check runs every test under
+# its emulator. Debian's rpm database knows no installed package, so the
+# spec's build requirements are not checked (--nodeps): the packages step
+# and the rows' packages install them. HOME is the build's own, so that no
+# ~/.rpmmacros of whoever releases gets in. Each RPM's chipid must be the
+# archive's, byte for byte; rpmlint, with the project's settings, must have
+# nothing to say.
+rpm_build() {
+    local target=$1 rpm_arch cross=() rpm
+    rpm_arch=$(target_field "$target" RPM_ARCH)
+    target_is_native "$target" || cross=(--define "chipid_target $target")
+    mkdir -p "$work/rpm-$target"
+    step env HOME="$work/rpm-$target" rpmbuild -tb --nodeps --target "$rpm_arch" \
+        --define "_topdir $work/rpm-$target" "${cross[@]}" "$out/chipid_$version.tar.xz" \
+        >"$work/rpm-$target.log" 2>&1 ||
+        { tail -n 40 "$work/rpm-$target.log" >&2; fail "rpmbuild fails for $target ($rpm_arch)"; }
+    rpm=chipid-$version-1.$rpm_arch.rpm
+    cp "$work/rpm-$target/RPMS/$rpm_arch/$rpm" "$out/"
+    mkdir "$work/rpm-$target/payload"
+    rpm2cpio "$out/$rpm" | (cd "$work/rpm-$target/payload" && cpio -idm --quiet)
+    cmp -s "$work/rpm-$target/payload/usr/bin/chipid" "$work/stage-$target/$(archive_name "$target")/bin/chipid" ||
+        fail "$rpm holds another chipid than the $target archive"
+    same_report "$target" "$out/$rpm"
+}
+for target in "${targets[@]}"; do
+    [[ -z $(target_field "$target" RPM_ARCH) ]] || rpm_build "$target"
+done
+if compgen -G "$out/*.rpm" >/dev/null; then
+    rpmlint -c rpm/rpmlint.toml rpm/chipid.spec "$out"/*.rpm >"$work/rpmlint.log" 2>&1 || true
+    grep -q ' 0 errors, 0 warnings,' "$work/rpmlint.log" ||
+        { cat "$work/rpmlint.log" >&2; fail "rpmlint has something to say on the RPMs"; }
+fi
+
 cp NEWS.md "$out/"
 normalise_modes "$out"
 (cd "$out" && sha256sum -- * >SHA256SUMS)
-if [[ -n $sign_key ]]; then
-    gpg --batch --yes --local-user "$sign_key" --armor --detach-sign \
-        --output "$out/SHA256SUMS.asc" "$out/SHA256SUMS" ||
-        fail "gpg cannot sign SHA256SUMS with $sign_key"
-fi
 # SHA256SUMS last: a release without it is incomplete at a glance.
 mv "$out"/chip* "$out/NEWS.md" "$outdir/"
-mv "$out"/SHA256SUMS* "$outdir/"
+mv "$out/SHA256SUMS" "$outdir/"
 echo "release: chipid $version in $outdir"
 (cd "$outdir" && cat SHA256SUMS)
 echo

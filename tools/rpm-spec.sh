@@ -1,0 +1,55 @@
+#!/usr/bin/env bash
+# Writes what rpm/chipid.spec repeats of facts stated elsewhere: its
+# Version, the one version in debian/changelog's newest entry; its
+# Packager, debian/control's Maintainer; and its %changelog, one entry per
+# NEWS.md entry, dated as that is. Run after a new version's entries there.
+#   bash tools/rpm-spec.sh            rewrites the spec
+#   bash tools/rpm-spec.sh --check    says whether the spec is up to date
+set -euo pipefail
+cd "$(dirname "$0")/.."
+spec=rpm/chipid.spec
+version=$(sed -n '1s/^chipid (\([^)]*\)) .*/\1/p' debian/changelog)
+maintainer=$(sed -n 's/^Maintainer: //p' debian/control)
+[[ -n $version && -n $maintainer ]] || { echo "rpm-spec: no version or Maintainer" >&2; exit 1; }
+
+# NEWS.md's entries: "## VERSION (YYYY-MM-DD)", then paragraphs and "- "
+# items, continued by indented lines. Each paragraph and item becomes one
+# "- " item of the entry; a % is doubled, since rpm expands macros there.
+changelog() {
+    LC_ALL=C awk -v maintainer="$maintainer" '
+        function flush() { if (item != "") print item; item = "" }
+        /^## / {
+            flush()
+            if (!match($0, /\([0-9]+-[0-9]+-[0-9]+\)/)) { print "bad heading: " $0 > "/dev/stderr"; exit 1 }
+            split(substr($0, RSTART + 1, RLENGTH - 2), d, "-")
+            cmd = "LC_ALL=C date -u -d " d[1] "-" d[2] "-" d[3] " \"+%a %b %d %Y\""
+            cmd | getline day
+            close(cmd)
+            if (entries++) print ""
+            print "* " day " " maintainer " - " $2 "-1"
+            on = 1; blank = 1; next
+        }
+        !on { next }
+        /^[[:space:]]*$/ { flush(); blank = 1; next }
+        {
+            gsub(/%/, "%%")
+            line = $0
+            if (line ~ /^- /) { flush(); item = line }
+            else if (blank) { flush(); sub(/^[[:space:]]+/, "", line); item = "- " line }
+            else { sub(/^[[:space:]]+/, "", line); item = item "\n  " line }
+            blank = 0
+        }
+        END { flush() }' NEWS.md
+}
+
+expected=$(sed -e "s/^Version: .*/Version:        $version/" -e "s/^Packager: .*/Packager:       $maintainer/" \
+    -e '/^%changelog$/q' "$spec"
+    changelog)
+if [[ ${1:-} == --check ]]; then
+    [[ $expected == "$(cat "$spec")" ]] && exit 0
+    diff <(cat "$spec") <(echo "$expected") >&2 || true
+    echo "rpm-spec: $spec does not say version $version, packager $maintainer and NEWS.md's notes" \
+        "(< it, > them): run bash tools/rpm-spec.sh" >&2
+    exit 1
+fi
+printf '%s\n' "$expected" >"$spec"
