@@ -36,7 +36,13 @@ function(chipid_find_target_row result)
   endforeach()
   set(${result} "" PARENT_SCOPE)
 endfunction()
-if(NOT DEFINED CHIPID_TARGET_TRIPLET)
+# WebAssembly (cmake/wasm.cmake) has no row: it is no release target of
+# its own, but the program of the web page.
+set(CHIPID_WASM OFF)
+if(CMAKE_SYSTEM_PROCESSOR STREQUAL "wasm32")
+  set(CHIPID_WASM ON)
+  set(CHIPID_TARGET_CONTROL_FLOW "")
+elseif(NOT DEFINED CHIPID_TARGET_TRIPLET)
   chipid_find_target_row(chipid_target_row)
   if(chipid_target_row)
     set(CHIPID_READING_TARGET_ROW ON)
@@ -53,7 +59,10 @@ endif()
 # Position-independent code and hardening for the tool's own code.
 function(chipid_set_flags target)
   chipid_set_warnings(${target})
-  set_target_properties(${target} PROPERTIES POSITION_INDEPENDENT_CODE ON)
+  # A WebAssembly module has no addresses to randomise.
+  if(NOT CHIPID_WASM)
+    set_target_properties(${target} PROPERTIES POSITION_INDEPENDENT_CODE ON)
+  endif()
   if(CHIPID_HARDENING)
     # Debian's hardening=+all, and the two that Debian 12's dpkg-buildflags
     # lacks: stack clash protection and control-flow protection.
@@ -96,6 +105,12 @@ endif()
 
 # How the chipid executable itself is linked.
 function(chipid_set_link_flags target)
+  if(CHIPID_WASM)
+    # One module, self-contained as every WebAssembly module is; a release
+    # build without its names, which only a debugger reads.
+    target_link_options(${target} PRIVATE -Wl,--gc-sections $<$<CONFIG:Release,MinSizeRel>:-Wl,--strip-all>)
+    return()
+  endif()
   if(WIN32)
     # A PE executable, static (below): address space layout randomisation
     # with high entropy, no execution of data, and no time stamp, so that

@@ -197,7 +197,7 @@ done
 echo "release: signed, SHA256SUMS.asc and each RPM verify, and fail on a changed byte"
 
 expected=$( (
-    echo NEWS.md SHA256SUMS "chipid_$version.dsc" "chipid_$version.tar.xz"
+    echo NEWS.md SHA256SUMS "chipid_$version.dsc" "chipid_$version.tar.xz" "chipid-$version.html"
     for target in "${targets[@]}"; do
         echo "chipid-$version-$(target_field "$target" ARCHIVE)"
         deb_arch=$(target_field "$target" DEB_ARCH)
@@ -209,7 +209,7 @@ expected=$( (
 [[ $(ls "$out" | LC_ALL=C sort) == "$expected" ]] || fail "the release holds: $(ls "$out")"
 cmp -s "$out/NEWS.md" "$source/NEWS.md" || fail "the release's NEWS.md is not the tree's"
 # The README's install table names every file a user installs or unpacks.
-for file in "$out"/*.deb "$out"/*.rpm "$out"/*.tar.gz "$out"/*.zip; do
+for file in "$out"/*.deb "$out"/*.rpm "$out"/*.tar.gz "$out"/*.zip "$out"/*.html; do
     file=$(basename "$file")
     grep -qF "\`${file//$version/VERSION}\`" "$source/README.md" ||
         fail "README.md's install table does not name ${file//$version/VERSION}"
@@ -442,6 +442,12 @@ for key in "${!released_binaries[@]}"; do
         >"$work/cli.log" 2>&1 || { cat "$work/cli.log" >&2; fail "the executable tests fail on $binary"; }
 done
 echo "release: the executable tests pass on all ${#released_binaries[@]} released binaries"
+
+# The web page, as released, driven in headless Chromium: what it shows
+# and saves against the native chipid's streams; no reference out of it.
+/usr/bin/python3 "$source/tests/page_test.py" "$out/chipid-$version.html" "$build/chipid" "$source" \
+    >"$work/page.log" 2>&1 || { cat "$work/page.log" >&2; fail "the released web page fails its test"; }
+echo "release: the web page shows and saves what the command line writes"
 
 # lintian on the source package and every binary package together.
 status=0

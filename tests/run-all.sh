@@ -23,6 +23,7 @@ describe() {
         libcxx) echo "clang with LLVM's libc++ (cmake/libcxx.cmake), every CTest test" ;;
         tidy) echo "clang-tidy on the tool's code" ;;
         target:*) echo "cross-built for ${1#target:}, every CTest test under its emulator" ;;
+        wasm) echo "WebAssembly build: the executable tests under Node, the page in headless Chromium" ;;
         release) echo "the release twice, compared, checked, the executable tests on every binary" ;;
         asan-flags) echo "sanitizer flags given the usual way link chipid dynamically, and it runs" ;;
         fuzz) echo "the fuzzer for \${CHIPID_FUZZ_SECONDS:-60} s" ;;
@@ -37,7 +38,7 @@ foreign_targets=()
 for target in $(target_names); do
     target_is_native "$target" || foreign_targets+=("$target")
 done
-all_steps=(packages format bare native libcxx tidy "${foreign_targets[@]/#/target:}" release asan-flags fuzz
+all_steps=(packages format bare native libcxx tidy "${foreign_targets[@]/#/target:}" wasm release asan-flags fuzz
     bench sanitize)
 
 in_git=false
@@ -100,7 +101,9 @@ step_packages() {
     install_missing build-essential cmake ninja-build g++ libgtest-dev libgmock-dev clang-14 \
         libclang-rt-14-dev libc++-14-dev libc++abi-14-dev clang-format clang-tidy groff-base man-db mandoc dpkg-dev debhelper \
         lintian blhc devscripts binutils git mawk xz-utils util-linux qemu-user-static autopkgtest \
-        valgrind gnupg strace time rpm rpmlint cpio
+        valgrind gnupg strace time rpm rpmlint cpio wasi-libc libc++-14-dev-wasm32 \
+        libc++abi-14-dev-wasm32 libclang-rt-14-dev-wasm32 lld-14 nodejs chromium chromium-driver \
+        python3-selenium
     # Every foreign target: the packages its row names (cross compilers, the
     # C and C++ runtimes whose symbols dpkg-shlibdeps reads when its package
     # is cross-built, its emulator), with dpkg told of their architectures.
@@ -206,6 +209,22 @@ step_target() {
         CHIPID_UNDER_TEST=$root/build-$target/chipid-under-test CHIPID_UNDER_TEST_SYSTEM=Windows \
             ctest --test-dir build-test -L executable --output-on-failure -j "$(nproc)"
     fi
+}
+
+# The WebAssembly build: the native build's executable tests on it, under
+# Node; its page driven in headless Chromium (Debian's python3, which has
+# selenium, whatever python3 comes first on PATH).
+wasm_build() {
+    cmake -S . -B build-wasm -G Ninja -DCMAKE_BUILD_TYPE=Release -DCHIPID_WERROR=ON \
+        --toolchain cmake/wasm.cmake
+    cmake --build build-wasm
+}
+step_wasm() {
+    wasm_build
+    native_build
+    CHIPID_UNDER_TEST=$root/build-wasm/chipid-under-test CHIPID_UNDER_TEST_SYSTEM=WebAssembly \
+        ctest --test-dir build-test -L executable --output-on-failure -j "$(nproc)"
+    /usr/bin/python3 tests/page_test.py build-wasm/chipid-*.html build-test/chipid .
 }
 
 # The release check runs each target's executable tests on its released

@@ -12,6 +12,8 @@
 #                                                 names an RPM architecture:
 #                                                 the archive's binary and
 #                                                 files (rpm/chipid.spec)
+#   chipid-VERSION.html                           the web page: chipid for
+#                                                 any browser, in one file
 #   NEWS.md                                       the release notes
 #   SHA256SUMS                                    the checksums of all of them
 #
@@ -101,10 +103,16 @@ blhc blhc
 rpmbuild rpm
 rpmlint rpmlint
 cpio cpio
+clang++-14 clang-14
+node nodejs
 TOOLS
 installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q ' installed$'; }
 # dpkg-checkbuilddeps asks for it before any package is built.
 installed build-essential || fail "build-essential is missing: apt-get install build-essential"
+# The web page's WebAssembly build: the C and C++ libraries for it, and its linker.
+for package in wasi-libc libc++-14-dev-wasm32 libc++abi-14-dev-wasm32 libclang-rt-14-dev-wasm32 lld-14; do
+    installed "$package" || fail "$package is missing, which the web page's build needs: apt-get install $package"
+done
 mapfile -t targets < <(target_names released)
 # Each foreign target's row names the packages its build and emulator need:
 # cross compilers, the runtimes whose symbols dpkg-shlibdeps reads, qemu.
@@ -334,6 +342,23 @@ rpm_build() {
 for target in "${targets[@]}"; do
     [[ -z $(target_field "$target" RPM_ARCH) ]] || rpm_build "$target"
 done
+# The web page: chipid built for WebAssembly (cmake/wasm.cmake) inside
+# the page (web/), from an export of its own. Its module, run under Node
+# through the page's own system interface, writes the same report.
+web_tree=$work/web/chipid-$version
+export_tree "$web_tree"
+step bash -c 'cmake -S "$1" -B "$1/build" -G Ninja -DCMAKE_BUILD_TYPE=Release --toolchain "$1/cmake/wasm.cmake" &&
+        cmake --build "$1/build"' _ "$web_tree" >"$work/web.log" 2>&1 ||
+    { tail -n 40 "$work/web.log" >&2; fail "cannot build the web page"; }
+cp "$web_tree/build/chipid-$version.html" "$out/"
+status=0
+(cd "$work/run" && "$web_tree/build/chipid-under-test" >web.out 2>web.err) || status=$?
+echo "$status" >"$work/run/web.status"
+for stream in out err status; do
+    cmp -s "$reference.$stream" "$work/run/web.$stream" ||
+        fail "the web page's chipid writes another report ($stream) than $(basename "$reference")"
+done
+
 if compgen -G "$out/*.rpm" >/dev/null; then
     rpmlint -c rpm/rpmlint.toml rpm/chipid.spec "$out"/*.rpm >"$work/rpmlint.log" 2>&1 || true
     grep -q ' 0 errors, 0 warnings,' "$work/rpmlint.log" ||

@@ -92,10 +92,24 @@ std::string chipidUnderTest()
 
 }  // namespace
 
-bool chipidRunsOnWindows()
+namespace {
+
+bool chipidRunsOn(std::string_view wanted)
 {
     const char* system = std::getenv("CHIPID_UNDER_TEST_SYSTEM");
-    return system != nullptr && std::string_view(system) == "Windows";
+    return system != nullptr && std::string_view(system) == wanted;
+}
+
+}  // namespace
+
+bool chipidRunsOnWindows()
+{
+    return chipidRunsOn("Windows");
+}
+
+bool chipidRunsOnWebAssembly()
+{
+    return chipidRunsOn("WebAssembly");
 }
 
 std::ostream& operator<<(std::ostream& os, StdoutTo stdoutTo)

@@ -48,10 +48,12 @@ struct RunResult {
 RunResult runChipid(const std::filesystem::path& dir, const RunOptions& options = {});
 RunResult runChipid(const std::filesystem::path& dir, StdoutTo stdoutTo);
 
-// Whether the chipid under test is a Windows program, run through wine:
-// CHIPID_UNDER_TEST_SYSTEM=Windows beside CHIPID_UNDER_TEST. Where Windows
-// behaves otherwise, a test expects what Windows does.
+// Whether the chipid under test is a Windows program, run through wine
+// (CHIPID_UNDER_TEST_SYSTEM=Windows beside CHIPID_UNDER_TEST), or the
+// WebAssembly build, run under Node (=WebAssembly). Where one behaves
+// otherwise, a test expects what it does.
 bool chipidRunsOnWindows();
+bool chipidRunsOnWebAssembly();
 
 // A fresh directory below the system's temporary directory, removed with
 // everything in it when the object goes.
