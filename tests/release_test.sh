@@ -86,6 +86,10 @@ refused "$work/refused" "$work/refused-out" "an UNRELEASED changelog" "dch -r"
 refused "$work/refused" "$work/refused-out" "a changelog entry by another than the Maintainer" \
     "DEBFULLNAME and DEBEMAIL"
 (cd "$work/refused" && git reset --quiet --hard HEAD~1 &&
+    sed -i "1,/^ -- /s/>  .*/>  $(date -u -R -d 'next year')/" debian/changelog &&
+    git_test commit --quiet -am "Dated next year" && git tag -f "v$version" >/dev/null)
+refused "$work/refused" "$work/refused-out" "a changelog entry dated in the future" "still to come"
+(cd "$work/refused" && git reset --quiet --hard HEAD~1 &&
     sed -i "s/^## $version /## 0.0.1 /" NEWS.md &&
     git_test commit --quiet -am "No notes" && git tag -f "v$version" >/dev/null)
 refused "$work/refused" "$work/refused-out" "a version without release notes" "NEWS.md has no entry"

@@ -152,6 +152,13 @@ grep -q "^## $version\( \|$\)" NEWS.md ||
 git tag --points-at HEAD | grep -qx "v$version" ||
     fail "HEAD is not tagged v$version: tag the release commit, git tag -a v$version -m 'chipid $version'"
 
+export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(dpkg-parsechangelog -S Timestamp)}
+# Times are clamped to it, never raised: a date still to come would leave
+# the files made now with times of their own, and two releases would differ.
+((SOURCE_DATE_EPOCH <= $(date +%s))) ||
+    fail "SOURCE_DATE_EPOCH ($(date -u -d "@$SOURCE_DATE_EPOCH"), debian/changelog's date unless set) is" \
+        "still to come: release once it has passed, or date the entry now (dch -r)"
+
 # OUTDIR: outside the work tree, new or empty, writable; checked before
 # anything is built.
 case $outdir/ in
@@ -167,7 +174,6 @@ fi
 probe=$(mktemp -p "$outdir" 2>/dev/null) || fail "cannot write into $outdir"
 rm -f "$probe"
 
-export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(dpkg-parsechangelog -S Timestamp)}
 work=$(mktemp -d)
 mkdir "$work/out"
 out=$work/out
