@@ -3,9 +3,9 @@
 # checked against what the built chipid really writes: the lot table, the
 # record's labels, every message and the counts of lots and sample chips,
 # as the manual page, the READMEs (the repository's and the installed
-# ones), debian/control, debian/tests, the RPM spec, the benchmark's awk
+# ones), debian/control, debian/tests, the RPM recipe, the benchmark's awk
 # peer, C floor and list generator, and the fuzzer's seed of every lot
-# state them; and the RPM spec's version and %changelog. Each stale
+# state them; and the RPM recipe's version and %changelog. Each stale
 # copy is named; a change to one of these facts is complete when this
 # passes (CONTRIBUTING.md, "Changing a fact").
 #   facts_test.sh SOURCE_DIR BUILD_DIR CHIPID
@@ -173,10 +173,10 @@ for test in sample diagnostics; do
         >"$work/$test.log" 2>&1 || stale "debian/tests/$test" "$(tr '\n' ' ' <"$work/$test.log")"
 done
 
-# The RPM spec's version, packager and %changelog: debian/changelog's,
+# The RPM recipe's version, packager and %changelog: debian/changelog's,
 # debian/control's and NEWS.md's.
-bash "$source/tools/rpm-spec.sh" --check 2>"$work/rpm-spec.log" ||
-    stale rpm/chipid.spec "$(tr '\n' ' ' <"$work/rpm-spec.log")"
+bash "$source/tools/rpm-changelog.sh" --check 2>"$work/rpm-changelog.log" ||
+    stale rpm/chipid.spec "$(tr '\n' ' ' <"$work/rpm-changelog.log")"
 
 ((stale == 0)) || exit 1
 echo "facts: every copy agrees with chipid ($lots lots, $(wc -l <"$work/messages") messages," \

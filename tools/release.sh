@@ -11,7 +11,7 @@
 #   chipid-VERSION-1.RPMARCH.rpm                  one per target whose row
 #                                                 names an RPM architecture:
 #                                                 the archive's binary and
-#                                                 files (rpm/chipid.spec)
+#                                                 files (the recipe in rpm/)
 #   chipid-VERSION.html                           the web page: chipid for
 #                                                 any browser, in one file
 #   NEWS.md                                       the release notes
@@ -320,10 +320,10 @@ for target in "${targets[@]}"; do
 done
 
 # The RPMs, built as an RPM packager would build them, from the release's
-# own source tarball with rpm/chipid.spec in it; a foreign target with its
-# row as toolchain file, so that the spec's %check runs every test under
+# own source tarball, which holds the RPM recipe; a foreign target with its
+# row as toolchain file, so that the recipe's %check runs every test under
 # its emulator. Debian's rpm database knows no installed package, so the
-# spec's build requirements are not checked (--nodeps): the packages step
+# recipe's build requirements are not checked (--nodeps): the packages step
 # and the rows' packages install them. HOME is the build's own, so that no
 # ~/.rpmmacros of whoever releases gets in. Each RPM's chipid must be the
 # archive's, byte for byte; rpmlint, with the project's settings, must have

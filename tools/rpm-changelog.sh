@@ -1,16 +1,16 @@
 #!/usr/bin/env bash
-# Writes what rpm/chipid.spec repeats of facts stated elsewhere: its
+# Writes what the RPM recipe in rpm/ repeats of facts stated elsewhere: its
 # Version, the one version in debian/changelog's newest entry; its
 # Packager, debian/control's Maintainer; and its %changelog, one entry per
 # NEWS.md entry, dated as that is. Run after a new version's entries there.
-#   bash tools/rpm-spec.sh            rewrites the spec
-#   bash tools/rpm-spec.sh --check    says whether the spec is up to date
+#   bash tools/rpm-changelog.sh            rewrites the recipe
+#   bash tools/rpm-changelog.sh --check    says whether the recipe is up to date
 set -euo pipefail
 cd "$(dirname "$0")/.."
-spec=rpm/chipid.spec
+recipe=rpm/chipid.spec
 version=$(sed -n '1s/^chipid (\([^)]*\)) .*/\1/p' debian/changelog)
 maintainer=$(sed -n 's/^Maintainer: //p' debian/control)
-[[ -n $version && -n $maintainer ]] || { echo "rpm-spec: no version or Maintainer" >&2; exit 1; }
+[[ -n $version && -n $maintainer ]] || { echo "rpm-changelog: no version or Maintainer" >&2; exit 1; }
 
 # NEWS.md's entries: "## VERSION (YYYY-MM-DD)", then paragraphs and "- "
 # items, continued by indented lines. Each paragraph and item becomes one
@@ -43,13 +43,13 @@ changelog() {
 }
 
 expected=$(sed -e "s/^Version: .*/Version:        $version/" -e "s/^Packager: .*/Packager:       $maintainer/" \
-    -e '/^%changelog$/q' "$spec"
+    -e '/^%changelog$/q' "$recipe"
     changelog)
 if [[ ${1:-} == --check ]]; then
-    [[ $expected == "$(cat "$spec")" ]] && exit 0
-    diff <(cat "$spec") <(echo "$expected") >&2 || true
-    echo "rpm-spec: $spec does not say version $version, packager $maintainer and NEWS.md's notes" \
-        "(< it, > them): run bash tools/rpm-spec.sh" >&2
+    [[ $expected == "$(cat "$recipe")" ]] && exit 0
+    diff <(cat "$recipe") <(echo "$expected") >&2 || true
+    echo "rpm-changelog: $recipe does not say version $version, packager $maintainer and NEWS.md's notes" \
+        "(< it, > them): run bash tools/rpm-changelog.sh" >&2
     exit 1
 fi
-printf '%s\n' "$expected" >"$spec"
+printf '%s\n' "$expected" >"$recipe"
