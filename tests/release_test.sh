@@ -325,6 +325,15 @@ $name/share/man/man1/chipid.1"
         fail "$name: the package note says: $note"
     released_binaries[$target]=$binary
 done
+# The installed README's table of machines names each released target's
+# package, RPM and archive ("-" for none), as the rows say (the last
+# archive's README: every archive's is the same but for its linkage).
+for target in "${targets[@]}"; do
+    archive=$(target_field "$target" ARCHIVE)
+    [[ $archive == *.zip ]] || archive=${archive%.tar.gz}
+    row="$(target_field "$target" DEB_ARCH | grep . || echo -) +$(target_field "$target" RPM_ARCH | grep . || echo -) +$archive"
+    grep -Eq "[[:space:]]$row\$" "$readme" || fail "the installed README's table has no row '$row'"
+done
 
 # The packages: contents, dependencies, hardening as dpkg-buildflags gives
 # it and the target's control-flow instructions.

@@ -284,33 +284,37 @@ portable_archive() {
 mkdir "$work/run"
 cp examples/examples.txt "$work/run/"
 reference=""
+# same_command_report NAME COMMAND...: COMMAND is a chipid, named NAME.
+same_command_report() {
+    local name=$1 run=$work/run/$1 status=0
+    shift
+    (cd "$work/run" && "$@" >"$run.out" 2>"$run.err") || status=$?
+    echo "$status" >"$run.status"
+    if [[ -z $reference ]]; then
+        reference=$run
+        (cd "$work/run" && "$@" >"$run.both" 2>&1) || true
+        cmp -s "$run.both" examples/report.txt ||
+            fail "$name does not write examples/report.txt on the sample list"
+    fi
+    for stream in out err status; do
+        cmp -s "$reference.$stream" "$run.$stream" && continue
+        diff "$reference.$stream" "$run.$stream" | head -n 20 >&2
+        fail "$name writes another report ($stream) than $(basename "$reference")"
+    done
+}
+# same_report TARGET ARTEFACT: the chipid in a package or archive.
 same_report() {
-    local target=$1 artefact=$2 unpacked command=() status=0
+    local target=$1 artefact=$2 unpacked command=()
     unpacked=$work/unpacked/$(basename "$artefact")
     mkdir -p "$unpacked"
     case $artefact in
         *.deb) dpkg-deb -x "$artefact" "$unpacked" ;;
-        *.rpm) rpm2cpio "$artefact" | (cd "$unpacked" && cpio -idm --quiet) ;;
         *.zip) (cd "$unpacked" && unzip -q "$artefact") ;;
         *) tar -xzf "$artefact" -C "$unpacked" ;;
     esac
     target_is_native "$target" || mapfile -t command < <(target_field "$target" EMULATOR_LINE)
     command+=("$(find "$unpacked" -path '*/bin/chipid' -o -name chipid.exe)")
-    local run
-    run=$work/run/$(basename "$artefact")
-    (cd "$work/run" && "${command[@]}" >"$run.out" 2>"$run.err") || status=$?
-    echo "$status" >"$run.status"
-    if [[ -z $reference ]]; then
-        reference=$run
-        (cd "$work/run" && "${command[@]}" >"$run.both" 2>&1) || true
-        cmp -s "$run.both" examples/report.txt ||
-            fail "$(basename "$artefact") does not write examples/report.txt on the sample list"
-    fi
-    for stream in out err status; do
-        cmp -s "$reference.$stream" "$run.$stream" && continue
-        diff "$reference.$stream" "$run.$stream" | head -n 20 >&2
-        fail "$(basename "$artefact") writes another report ($stream) than $(basename "$reference")"
-    done
+    same_command_report "$(basename "$artefact")" "${command[@]}"
 }
 for target in "${targets[@]}"; do
     deb_arch=$(target_field "$target" DEB_ARCH)
@@ -326,7 +330,7 @@ done
 # recipe's build requirements are not checked (--nodeps): the packages step
 # and the rows' packages install them. HOME is the build's own, so that no
 # ~/.rpmmacros of whoever releases gets in. Each RPM's chipid must be the
-# archive's, byte for byte; rpmlint, with the project's settings, must have
+# archive's, byte for byte, whose report is checked above; rpmlint, with the project's settings, must have
 # nothing to say.
 rpm_build() {
     local target=$1 rpm_arch cross=() rpm
@@ -343,7 +347,6 @@ rpm_build() {
     rpm2cpio "$out/$rpm" | (cd "$work/rpm-$target/payload" && cpio -idm --quiet)
     cmp -s "$work/rpm-$target/payload/usr/bin/chipid" "$work/stage-$target/$(archive_name "$target")/bin/chipid" ||
         fail "$rpm holds another chipid than the $target archive"
-    same_report "$target" "$out/$rpm"
 }
 for target in "${targets[@]}"; do
     [[ -z $(target_field "$target" RPM_ARCH) ]] || rpm_build "$target"
@@ -357,13 +360,7 @@ step bash -c 'cmake -S "$1" -B "$1/build" -G Ninja -DCMAKE_BUILD_TYPE=Release --
         cmake --build "$1/build"' _ "$web_tree" >"$work/web.log" 2>&1 ||
     { tail -n 40 "$work/web.log" >&2; fail "cannot build the web page"; }
 cp "$web_tree/build/chipid-$version.html" "$out/"
-status=0
-(cd "$work/run" && "$web_tree/build/chipid-under-test" >web.out 2>web.err) || status=$?
-echo "$status" >"$work/run/web.status"
-for stream in out err status; do
-    cmp -s "$reference.$stream" "$work/run/web.$stream" ||
-        fail "the web page's chipid writes another report ($stream) than $(basename "$reference")"
-done
+same_command_report "chipid-$version.html's module" "$web_tree/build/chipid-under-test"
 
 if compgen -G "$out/*.rpm" >/dev/null; then
     rpmlint -c rpm/rpmlint.toml rpm/chipid.spec "$out"/*.rpm >"$work/rpmlint.log" 2>&1 || true

@@ -37,12 +37,6 @@ function runChipidWasm(module, io) {
         return list;
     };
     const wasi = {
-        args_sizes_get(countPtr, sizePtr) {
-            view().setUint32(countPtr, 0, true);
-            view().setUint32(sizePtr, 0, true);
-            return E.SUCCESS;
-        },
-        args_get() { return E.SUCCESS; },
         environ_sizes_get(countPtr, sizePtr) {
             view().setUint32(countPtr, 0, true);
             view().setUint32(sizePtr, 0, true);
