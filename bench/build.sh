@@ -1,7 +1,16 @@
-# Builds what the benchmarks run, showing every warning of the build;
-# sourced from the top of the tree.
+# Builds what the benchmarks run, showing every warning of the build, and
+# names the awk programs; sourced from the top of the tree.
 #   build_chipid DIR [CMAKE_OPTION...]   chipid, as the README builds it
-#   build_c NAME                         bench/NAME.c into build-bench/NAME
+#   build_c NAME                         bench/NAME.c into build-bench/NAME,
+#                                        with build-bench's chipid_facts.h
+#   make_list LINES                      bench/make-list.awk's list
+#   "${awk_peer[@]}"                     bench/chipid.awk on examples.txt
+bench_src=$PWD/src
+awk_peer=(mawk -v src="$bench_src" -f "$PWD/bench/facts.awk" -f "$PWD/bench/chipid.awk" examples.txt)
+make_list() {
+    mawk -v src="$bench_src" -v lines="$1" -f "$bench_src/../bench/facts.awk" \
+        -f "$bench_src/../bench/make-list.awk"
+}
 build_chipid() {
     local log=$1/bench-build.log
     mkdir -p "$1"
@@ -12,5 +21,6 @@ build_chipid() {
 }
 build_c() {
     mkdir -p build-bench
-    "${CC:-cc}" -O2 -Wall -Wextra -Wpedantic -std=c11 -o "build-bench/$1" "bench/$1.c"
+    "${CC:-cc}" -O2 -Wall -Wextra -Wpedantic -std=c11 -I build-bench/generated -o "build-bench/$1" \
+        "bench/$1.c"
 }

@@ -1,13 +1,11 @@
 # The same report as chipid, written the way a user would write it in awk:
 # one record per line, standard output flushed after every record and
-# before every diagnostic.
+# before every diagnostic. The lots, labels and messages are chipid's own,
+# read with bench/facts.awk:
+#   mawk -v src=SRC -f bench/facts.awk -f bench/chipid.awk examples.txt
 BEGIN {
-    n = split("G35F72.1 72 G35F73.1 73 G35F74.1 74 G35F75.1 75 G35F76.1 76 " \
-              "G35F77.1 77 G35F78.1 78 G35F79.1 79 G35F80.1 80 G35F81.1 81 " \
-              "G35F82.1 82 G35F83.1 83 G35F84.1 84 G35F85.1 85 G39B57.1 57 " \
-              "G39B58.1 58 G35F83.2 99", table, " ")
-    for (i = 1; i < n; i += 2)
-        lotCodes[table[i]] = table[i + 1]
+    read_lots(lotIds, lotCodes)
+    read_texts(text)
     status = 0
     nul = sprintf("%c", 0)
 }
@@ -19,20 +17,21 @@ BEGIN {
     chipStr = index(line, nul) ? substr(line, 1, index(line, nul) - 1) : line
     if (length(line) > 25 || length(chipStr) < 21) {
         fflush()
-        printf " nchips %d chip string too %s! \n", nchips,
-            (length(line) > 25 ? "long" : "short") > "/dev/stderr"
+        printf "%s%d%s", text["NCHIPS_LABEL"], nchips,
+            (length(line) > 25 ? text["TOO_LONG"] : text["TOO_SHORT"]) > "/dev/stderr"
         status = 2
         next
     }
     lotId = substr(chipStr, 9, 8)
     serialNum = substr(chipStr, 22, 4)
-    printf " nchips %d chipStr %s lot-id %s serialNum %s", nchips, chipStr, lotId, serialNum
+    printf "%s%d%s%s%s%s%s%s", text["NCHIPS_LABEL"], nchips, text["CHIPSTR_LABEL"], chipStr,
+        text["LOT_ID_LABEL"], lotId, text["SERIALNUM_LABEL"], serialNum
     if (lotId in lotCodes) {
-        printf " 6-digit-id: %s%s\n", lotCodes[lotId], serialNum
+        printf "%s%s%s\n", text["SIX_DIGIT_ID_LABEL"], lotCodes[lotId], serialNum
         fflush()
     } else {
         fflush()
-        printf " unknown lot! \n" > "/dev/stderr"
+        printf "%s", text["UNKNOWN_LOT"] > "/dev/stderr"
     }
 }
 END { exit status }

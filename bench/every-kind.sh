@@ -5,7 +5,8 @@
 # the last line has no newline.
 #   bash bench/every-kind.sh LINES
 set -euo pipefail
-mawk -v lines="$1" -f "$(dirname "$0")/make-list.awk" |
+bench=$(dirname "$0")
+mawk -v src="$bench/../src" -v lines="$1" -f "$bench/facts.awk" -f "$bench/make-list.awk" |
     mawk '{ kind = NR % 5 }
         kind == 1 && NR > 20 { $0 = substr($0, 1, 10) }
         kind == 2 && NR > 20 { $0 = $0 "0123456789" }

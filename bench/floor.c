@@ -6,15 +6,15 @@
 #include <string.h>
 #include <unistd.h>
 
+/* chipid's lots, labels and messages, made by chipid's build. */
+#include "chipid_facts.h"
+
 enum { kLineLimit = 25, kLotIdPos = 8, kLotIdLen = 8, kSerialNumPos = 21, kSerialNumLen = 4 };
 
-static const char* const kLots[][2] = {
-    {"G35F72.1", "72"}, {"G35F73.1", "73"}, {"G35F74.1", "74"}, {"G35F75.1", "75"},
-    {"G35F76.1", "76"}, {"G35F77.1", "77"}, {"G35F78.1", "78"}, {"G35F79.1", "79"},
-    {"G35F80.1", "80"}, {"G35F81.1", "81"}, {"G35F82.1", "82"}, {"G35F83.1", "83"},
-    {"G35F84.1", "84"}, {"G35F85.1", "85"}, {"G39B57.1", "57"}, {"G39B58.1", "58"},
-    {"G35F83.2", "99"},
-};
+static const struct {
+    const char* id;
+    unsigned long long code;
+} kLots[] = {CHIPID_LOT_CODES};
 
 static char* append(char* at, const char* text, size_t length)
 {
@@ -46,6 +46,11 @@ static int writeAll(int fd, const char* bytes, size_t length)
     return write(fd, bytes, length) == (ssize_t)length;
 }
 
+static int writeText(int fd, const char* text)
+{
+    return writeAll(fd, text, strlen(text));
+}
+
 /* Converts one line: `length` bytes before its LF, of which the first
  * `stored` (at most kLineLimit + 1) are in `line`. Returns 0, 1 on a write
  * error, 2 for a rejected line. */
@@ -57,18 +62,18 @@ static int convertLine(const char* line, size_t stored, size_t length, unsigned 
         --length;
     }
     if (length > kLineLimit) {
-        at = appendText(at, " nchips ");
+        at = appendText(at, CHIPID_NCHIPS_LABEL);
         at = appendNumber(at, nchips);
-        at = appendText(at, " chip string too long! \n");
+        at = appendText(at, CHIPID_TOO_LONG);
         writeAll(2, record, (size_t)(at - record));
         return 2;
     }
     const char* nul = memchr(line, '\0', length);
     const size_t chipLen = nul != NULL ? (size_t)(nul - line) : length;
     if (chipLen < kSerialNumPos) {
-        at = appendText(at, " nchips ");
+        at = appendText(at, CHIPID_NCHIPS_LABEL);
         at = appendNumber(at, nchips);
-        at = appendText(at, " chip string too short! \n");
+        at = appendText(at, CHIPID_TOO_SHORT);
         writeAll(2, record, (size_t)(at - record));
         return 2;
     }
@@ -76,18 +81,18 @@ static int convertLine(const char* line, size_t stored, size_t length, unsigned 
     if (serialLen > kSerialNumLen) {
         serialLen = kSerialNumLen;
     }
-    at = appendText(at, " nchips ");
+    at = appendText(at, CHIPID_NCHIPS_LABEL);
     at = appendNumber(at, nchips);
-    at = appendText(at, " chipStr ");
+    at = appendText(at, CHIPID_CHIPSTR_LABEL);
     at = append(at, line, chipLen);
-    at = appendText(at, " lot-id ");
+    at = appendText(at, CHIPID_LOT_ID_LABEL);
     at = append(at, line + kLotIdPos, kLotIdLen);
-    at = appendText(at, " serialNum ");
+    at = appendText(at, CHIPID_SERIALNUM_LABEL);
     at = append(at, line + kSerialNumPos, serialLen);
     for (size_t i = 0; i < sizeof kLots / sizeof kLots[0]; ++i) {
-        if (memcmp(line + kLotIdPos, kLots[i][0], kLotIdLen) == 0) {
-            at = appendText(at, " 6-digit-id: ");
-            at = appendText(at, kLots[i][1]);
+        if (memcmp(line + kLotIdPos, kLots[i].id, kLotIdLen) == 0) {
+            at = appendText(at, CHIPID_SIX_DIGIT_ID_LABEL);
+            at = appendNumber(at, kLots[i].code);
             at = append(at, line + kSerialNumPos, serialLen);
             *at++ = '\n';
             return writeAll(1, record, (size_t)(at - record)) ? 0 : 1;
@@ -96,7 +101,7 @@ static int convertLine(const char* line, size_t stored, size_t length, unsigned 
     if (!writeAll(1, record, (size_t)(at - record))) {
         return 1;
     }
-    writeAll(2, " unknown lot! \n", 15);
+    writeText(2, CHIPID_UNKNOWN_LOT);
     return 0;
 }
 
@@ -104,7 +109,7 @@ int main(void)
 {
     const int list = open("examples.txt", O_RDONLY);
     if (list < 0) {
-        writeAll(2, " - can't open file for input\n", 29);
+        writeText(2, CHIPID_CANT_OPEN);
         return 1;
     }
     char chunk[8192];
@@ -116,7 +121,7 @@ int main(void)
     for (;;) {
         const ssize_t n = read(list, chunk, sizeof chunk);
         if (n < 0) {
-            writeAll(2, " - can't read file for input\n", 29);
+            writeText(2, CHIPID_CANT_READ);
             return 1;
         }
         if (n == 0) {
@@ -132,7 +137,7 @@ int main(void)
             }
             const int result = convertLine(line, stored, length, nchips++);
             if (result == 1) {
-                writeAll(2, " - can't write to standard output\n", 34);
+                writeText(2, CHIPID_CANT_WRITE);
                 return 1;
             }
             status |= result;
@@ -142,7 +147,7 @@ int main(void)
     if (length > 0) {
         const int result = convertLine(line, stored, length, nchips);
         if (result == 1) {
-            writeAll(2, " - can't write to standard output\n", 34);
+            writeText(2, CHIPID_CANT_WRITE);
             return 1;
         }
         status |= result;

@@ -2,7 +2,9 @@
 # every known lot and near misses of each (another case, the dot a hyphen,
 # another last digit, which may itself be a known lot), then about 95% of
 # known lots and 5% of near misses.
-# Its own generator keeps the list the same whichever awk runs it.
+# Its own generator keeps the list the same whichever awk runs it. The lots
+# are chipid's, read with bench/facts.awk:
+#   mawk -v src=SRC -v lines=N -f bench/facts.awk -f bench/make-list.awk
 function next_random(n) {
     seed = (seed * 16807) % 2147483647
     return seed % n
@@ -13,9 +15,7 @@ function chip(i, lot) {
 }
 BEGIN {
     seed = 20261210
-    nknown = split("G35F72.1 G35F73.1 G35F74.1 G35F75.1 G35F76.1 G35F77.1 G35F78.1 G35F79.1 " \
-                   "G35F80.1 G35F81.1 G35F82.1 G35F83.1 G35F84.1 G35F85.1 G39B57.1 G39B58.1 " \
-                   "G35F83.2", known, " ")
+    nknown = read_lots(known, codes)
     nmiss = 0
     for (k = 1; k <= nknown; k++) {
         miss[++nmiss] = tolower(known[k])

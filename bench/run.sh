@@ -33,7 +33,6 @@ if [[ ${1:-} == --check-only ]]; then
 fi
 lines=${1:-1000000}
 runs=${2:-7}
-awk_program=(mawk -f "$root/bench/chipid.awk" examples.txt)
 
 source bench/build.sh
 build_chipid build-bench
@@ -45,9 +44,9 @@ floor_program=$root/build-bench/floor
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir "$work/list" "$work/thousand" "$work/huge" "$work/sample" "$work/hundred-thousand"
-mawk -v lines="$lines" -f bench/make-list.awk >"$work/list/examples.txt"
-mawk -v lines=1000 -f bench/make-list.awk >"$work/thousand/examples.txt"
-mawk -v lines=100000 -f bench/make-list.awk >"$work/hundred-thousand/examples.txt"
+make_list "$lines" >"$work/list/examples.txt"
+make_list 1000 >"$work/thousand/examples.txt"
+make_list 100000 >"$work/hundred-thousand/examples.txt"
 
 # Heap allocations of one run in the list folder $1. A run that valgrind
 # did not count fails the script rather than count as none.
@@ -85,7 +84,7 @@ for list in "$work/mixed-thousand" "$work/list"; do
     cd "$list"
     status_chipid=0 status_awk=0 status_floor=0
     "$chipid" >chipid.out 2>chipid.err || status_chipid=$?
-    "${awk_program[@]}" >awk.out 2>awk.err || status_awk=$?
+    "${awk_peer[@]}" >awk.out 2>awk.err || status_awk=$?
     "$floor_program" >floor.out 2>floor.err || status_floor=$?
     for other in awk floor; do
         status_other=status_$other
@@ -116,7 +115,7 @@ median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 : >floor.times
 for ((i = 0; i < runs; i++)); do
     wall_ns "$chipid" >>chipid.times
-    wall_ns "${awk_program[@]}" >>awk.times
+    wall_ns "${awk_peer[@]}" >>awk.times
     wall_ns "$floor_program" >>floor.times
 done
 chipid_ns=$(median <chipid.times)
@@ -159,7 +158,7 @@ for program in chipid awk; do
         command=("$chipid")
         ns=$chipid_ns
     else
-        command=("${awk_program[@]}")
+        command=("${awk_peer[@]}")
         ns=$awk_ns
     fi
     printf '%-7s %9s %14s %16s %16s %16s\n' "$program" \

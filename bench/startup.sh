@@ -41,7 +41,6 @@ trap 'rm -rf "$work"' EXIT
 cp examples/examples.txt "$work/"
 cd "$work"
 chipid=("$root/build-bench/chipid")
-awk_peer=(mawk -f "$root/bench/chipid.awk" examples.txt)
 floor=("$root/build-bench/floor")
 
 # The three programs, same list: same bytes on each stream, same status. On
@@ -67,7 +66,7 @@ agree() {
         "$(wc -c <chipid.out) bytes out, exit status $(cat chipid.status)"
 }
 mkdir lots every-kind
-mawk -v lines=200 -f "$root/bench/make-list.awk" >lots/examples.txt
+make_list 200 >lots/examples.txt
 (cd lots && agree "every lot and near misses")
 bash "$root/bench/every-kind.sh" 200 >every-kind/examples.txt
 (cd every-kind && agree "every kind of line")

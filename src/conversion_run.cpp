@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "chip_string.h"
+#include "chipid_facts.h"
 
 namespace {
 
@@ -58,14 +59,14 @@ LineRead readLine(std::istream& chipList, std::array<char, kReadBufferSize>& buf
     return length > kLineLimit ? LineRead::kTooLong : LineRead::kLine;
 }
 
-// The fixed texts of a record and of a rejection.
-constexpr std::string_view kNchipsLabel = " nchips ";
-constexpr std::string_view kChipStrLabel = " chipStr ";
-constexpr std::string_view kLotIdLabel = " lot-id ";
-constexpr std::string_view kSerialNumLabel = " serialNum ";
-constexpr std::string_view kSixDigitIdLabel = " 6-digit-id: ";
-constexpr std::string_view kTooShort = " chip string too short! \n";
-constexpr std::string_view kTooLong = " chip string too long! \n";
+// The fixed texts of a record and of a rejection, from src/report_texts.txt.
+constexpr std::string_view kNchipsLabel = CHIPID_NCHIPS_LABEL;
+constexpr std::string_view kChipStrLabel = CHIPID_CHIPSTR_LABEL;
+constexpr std::string_view kLotIdLabel = CHIPID_LOT_ID_LABEL;
+constexpr std::string_view kSerialNumLabel = CHIPID_SERIALNUM_LABEL;
+constexpr std::string_view kSixDigitIdLabel = CHIPID_SIX_DIGIT_ID_LABEL;
+constexpr std::string_view kTooShort = CHIPID_TOO_SHORT;
+constexpr std::string_view kTooLong = CHIPID_TOO_LONG;
 
 // The longest line counter in decimal, sign included.
 constexpr std::size_t kCountMaxLen = std::numeric_limits<std::int64_t>::digits10 + 2;
@@ -132,7 +133,7 @@ bool reportIntact(std::ostream& out, std::ostream& err)
     if (out) {
         return true;
     }
-    writeDiagnostic(err, " - can't write to standard output\n");
+    writeDiagnostic(err, CHIPID_CANT_WRITE);
     return false;
 }
 
@@ -159,7 +160,7 @@ int convertChipList(const LotCodes& lotCodes, std::istream& chipList, std::ostre
             break;
         }
         if (read == LineRead::kReadError) {
-            writeDiagnostic(err, " - can't read file for input\n");
+            writeDiagnostic(err, CHIPID_CANT_READ);
             return kExitFailure;
         }
 
@@ -183,7 +184,7 @@ int convertChipList(const LotCodes& lotCodes, std::istream& chipList, std::ostre
         }
         if (!lotCode) {
             // The record's line stays open on the report.
-            diagnosticLost |= !writeDiagnostic(err, " unknown lot! \n");
+            diagnosticLost |= !writeDiagnostic(err, CHIPID_UNKNOWN_LOT);
         }
     }
 

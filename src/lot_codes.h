@@ -1,4 +1,4 @@
-// The lot code table: the 17 lots this tool knows and their two-digit codes.
+// The lot code table: the lots this tool knows and their two-digit codes.
 #ifndef CHIPID_LOT_CODES_H
 #define CHIPID_LOT_CODES_H
 

@@ -9,6 +9,7 @@
 #include <cstdio>
 #endif
 
+#include "chipid_facts.h"
 #include "conversion_run.h"
 #include "lot_codes.h"
 
@@ -29,7 +30,7 @@ int main()
 
     std::ifstream chipList("examples.txt", std::ios::binary);
     if (!chipList) {
-        std::cerr << " - can't open file for input\n";
+        std::cerr << CHIPID_CANT_OPEN;
         return kExitFailure;
     }
     return convertChipList(lotCodes, chipList, std::cout, std::cerr);

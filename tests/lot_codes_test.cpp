@@ -15,6 +15,7 @@ using expected::kKnownLots;
 
 TEST(LotCodes, EveryLotHasItsCode)
 {
+    SCOPED_TRACE("chipid's table: src/lot_codes.txt; the tests' copy: tests/support/expected.h");
     const LotCodes lotCodes = buildLotCodes();
     EXPECT_EQ(lotCodes.size(), std::size(kKnownLots));
     for (const auto& [lotId, code] : kKnownLots) {

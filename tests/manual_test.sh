@@ -51,25 +51,31 @@ chmod +x bin/chipid
 PATH=$work/bin:$PATH
 trimmed=$(sed "s/^ *//" <<<"$rendered")
 check() { [[ $2 == "$3" ]] || { echo "manual example: $1: got '$2', expected '$3'" >&2; exit 1; }; }
-grep -qx '$ cd /usr/share/doc/chipid/examples && chipid' <<<"$trimmed" ||
-    { echo "no example: the first run" >&2; exit 1; }
-# On a terminal both streams show: the unknown lot's diagnostic ends its line.
+# Each example's command, as the page shows it; what it prints is checked
+# against the stored sample report, examples/report.txt, both streams in one.
+mapfile -t examples < <(sed -n 's/^\$ //p' <<<"$trimmed")
+check "how many examples" "${#examples[@]}" 5
+check "the first run" "${examples[0]}" "cd /usr/share/doc/chipid/examples && chipid"
+check "the list here" "${examples[1]}" "chipid"
+check "the report kept" "${examples[2]}" "chipid >report.txt 2>&1"
+# On a terminal both streams show: every record is one line.
 chips=$(wc -l <examples.txt)
-check "the first run" "$(chipid 2>&1 | wc -l)" "$chips"
-grep -qx '$ chipid >report.txt 2>&1' <<<"$trimmed" || { echo "no example: 2>&1" >&2; exit 1; }
-chipid >report.txt 2>&1
-check "one record per line" "$(wc -l <report.txt)" "$chips"
-check "the unknown lot's line" "$(grep -c ' unknown lot! $' report.txt)" 1
+check "the first run, one record per line" "$(chipid 2>&1 | wc -l)" "$chips"
+bash -c "${examples[2]}"
+cmp -s report.txt "$sample_report" || { echo "manual example: ${examples[2]}: not the sample report" >&2; exit 1; }
+# Apart, the diagnostics stand alone and the report runs on.
 chipid >report.txt 2>problems.txt
-check "separate streams run on" "$(wc -l <report.txt)" $((chips - 1))
-check "problems say no line" "$(cat problems.txt)" " unknown lot! "
-grep -qxF "$ chipid 2>/dev/null | sed -n 's/.* 6-digit-id: //p'" <<<"$trimmed" ||
-    { echo "no example: sed" >&2; exit 1; }
-check "identifiers" "$(chipid 2>/dev/null | sed -n 's/.* 6-digit-id: //p')" \
-    "$(grep -o '[^ ]*$' "$sample_report" | grep -v '!$')"
-grep -qxF "$ chipid 2>&1 >/dev/null | grep -cx ' unknown lot! '" <<<"$trimmed" ||
-    { echo "no example: grep -cx" >&2; exit 1; }
-check "unknown lots counted" "$(chipid 2>&1 >/dev/null | grep -cx ' unknown lot! ')" 1
+check "separate streams run on" "$(wc -l <report.txt)" $((chips - $(wc -l <problems.txt)))
+# The identifiers: one per line that ends on standard output, each the end
+# of a line of the sample report.
+identifiers=$(bash -c "${examples[3]}")
+check "the identifiers, one per known lot" "$(wc -l <<<"$identifiers")" "$(chipid 2>/dev/null | wc -l)"
+while IFS= read -r identifier; do
+    grep -q " $identifier\$" "$sample_report" ||
+        { echo "manual example: ${examples[3]}: '$identifier' ends no record" >&2; exit 1; }
+done <<<"$identifiers"
+# The sample list's diagnostics are all of unknown lots.
+check "unknown lots counted" "$(bash -c "${examples[4]}")" "$(chipid 2>&1 >/dev/null | wc -l)"
 
 # EXIT STATUS: a reader that leaves early ends a long run with SIGPIPE, and
 # the file size limit ends it with SIGXFSZ.

@@ -251,11 +251,12 @@ step_fuzz() {
     cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCHIPID_WERROR=ON \
         -DCMAKE_CXX_COMPILER=clang++-14 -DCHIPID_FUZZ=ON -DCHIPID_BUILD_TESTING=OFF
     cmake --build build-fuzz
-    # New inputs go to a scratch corpus; the seeds in the tree stay as they are.
+    # New inputs go to a scratch corpus; the seeds in the tree, and the one
+    # the build makes of every lot, stay as they are.
     rm -rf build-fuzz/corpus && mkdir -p build-fuzz/corpus
     build-fuzz/fuzz/conversion_run_fuzzer -max_total_time="${CHIPID_FUZZ_SECONDS:-60}" -timeout=10 \
         -rss_limit_mb=2048 -artifact_prefix=build-fuzz/ -print_final_stats=1 \
-        build-fuzz/corpus fuzz/corpus
+        build-fuzz/corpus fuzz/corpus build-fuzz/fuzz/seeds
 }
 
 step_bench() {

@@ -8,7 +8,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 recipe=rpm/chipid.spec
-version=$(sed -n '1s/^chipid (\([^)]*\)) .*/\1/p' debian/changelog)
+# The upstream version: a Debian revision (1.2.3-1) is the Debian package's.
+version=$(sed -n '1s/^chipid (\([^)-]*\)[^)]*) .*/\1/p' debian/changelog)
 maintainer=$(sed -n 's/^Maintainer: //p' debian/control)
 [[ -n $version && -n $maintainer ]] || { echo "rpm-changelog: no version or Maintainer" >&2; exit 1; }
 
