@@ -5,9 +5,12 @@ page shows must be what a terminal shows for the command line (both
 streams in one, each diagnostic at its place and marked as one), with the
 exit status, and "Save report" must give the command line's standard
 output byte for byte. The command line is the native chipid, run here.
-Nothing the page needs may come from anywhere but the page itself.
+The lists are the sample list, one of every kind of line, and the lists of
+the command-line cases (tests/cli_cases.cpp), as CASES, the native
+build's chipid_cli_cases, writes them. Nothing the page needs may come
+from anywhere but the page itself. Every failure names its list and check.
 
-    page_test.py PAGE CHIPID SOURCE_DIR
+    page_test.py PAGE CHIPID SOURCE_DIR CASES
 
 Needs Debian's chromium, chromium-driver and python3-selenium.
 """
@@ -20,11 +23,12 @@ import time
 from pathlib import Path
 
 from selenium import webdriver
+from selenium.common.exceptions import TimeoutException
 from selenium.webdriver.chrome.service import Service
 from selenium.webdriver.common.by import By
 from selenium.webdriver.support.ui import WebDriverWait
 
-page, chipid, source = (Path(arg).resolve() for arg in sys.argv[1:4])
+page, chipid, source, export_cases = (Path(arg).resolve() for arg in sys.argv[1:5])
 failures = []
 
 
@@ -52,9 +56,11 @@ every_kind = subprocess.run(["bash", source / "bench/every-kind.sh", "40"], capt
 cases = {
     "the sample list": (source / "examples/examples.txt").read_bytes(),
     "every kind of line": every_kind,
-    "a NUL in the serial": b"W07A0312G35F72.1A1-03\x0042\n",
-    "an empty list": b"",
 }
+with tempfile.TemporaryDirectory() as exported:
+    subprocess.run([export_cases, exported], check=True)
+    for case in sorted(Path(exported).iterdir()):
+        cases[f"case '{case.name}'"] = (case / "examples.txt").read_bytes()
 
 options = webdriver.ChromeOptions()
 for argument in ("--headless=new", "--no-sandbox", "--disable-gpu", "--disable-dev-shm-usage"):
@@ -77,8 +83,12 @@ try:
                                    {"behavior": "allow", "downloadPath": str(downloads)})
             driver.find_element(By.ID, "list").send_keys(str(picked))
             driver.find_element(By.ID, "convert").click()
-            WebDriverWait(driver, 30).until(
-                lambda d: d.find_element(By.ID, "status").get_attribute("textContent"))
+            try:
+                WebDriverWait(driver, 30).until(
+                    lambda d: d.find_element(By.ID, "status").get_attribute("textContent"))
+            except TimeoutException:
+                fail(name, "Convert gave no exit status within 30 s")
+                continue
             shown = driver.find_element(By.ID, "report").get_attribute("textContent")
             if shown != both.decode():
                 fail(name, f"the page shows {shown!r}, a terminal {both.decode()!r}")

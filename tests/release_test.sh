@@ -212,11 +212,11 @@ expected=$( (
 ) | tr ' ' '\n' | LC_ALL=C sort)
 [[ $(ls "$out" | LC_ALL=C sort) == "$expected" ]] || fail "the release holds: $(ls "$out")"
 cmp -s "$out/NEWS.md" "$source/NEWS.md" || fail "the release's NEWS.md is not the tree's"
-# The README's install table names every file a user installs or unpacks.
+# The install table names every file a user installs or unpacks.
 for file in "$out"/*.deb "$out"/*.rpm "$out"/*.tar.gz "$out"/*.zip "$out"/*.html; do
     file=$(basename "$file")
-    grep -qF "\`${file//$version/VERSION}\`" "$source/README.md" ||
-        fail "README.md's install table does not name ${file//$version/VERSION}"
+    grep -qF "\`${file//$version/VERSION}\`" "$source/doc/install.md" ||
+        fail "doc/install.md's table does not name ${file//$version/VERSION}"
 done
 
 # The one source tarball: the tracked files but .gitignore, under
@@ -459,6 +459,7 @@ echo "release: the executable tests pass on all ${#released_binaries[@]} release
 # The web page, as released, driven in headless Chromium: what it shows
 # and saves against the native chipid's streams; no reference out of it.
 /usr/bin/python3 "$source/tests/page_test.py" "$out/chipid-$version.html" "$build/chipid" "$source" \
+    "$build/tests/chipid_cli_cases" \
     >"$work/page.log" 2>&1 || { cat "$work/page.log" >&2; fail "the released web page fails its test"; }
 echo "release: the web page shows and saves what the command line writes"
 
@@ -487,11 +488,11 @@ for arch in "$(dpkg --print-architecture)" arm64; do
 done
 echo "release: the packages rebuilt from the released source package are the released ones"
 
-# The README's commands, as written there, on the released files. Its
+# The documents' commands, as written there, on the released files. The
 # archive commands, as an ordinary user, print the sample list's report.
 readme_command() {
-    grep -qxF -- "$1" "$source/README.md" "$source/CONTRIBUTING.md" ||
-        fail "neither README.md nor CONTRIBUTING.md says: $1"
+    grep -qxF -- "$1" "$source/README.md" "$source/CONTRIBUTING.md" "$source/doc/install.md" ||
+        fail "none of README.md, CONTRIBUTING.md and doc/install.md says: $1"
     echo "${1//VERSION/$version}"
 }
 extract=$(readme_command "tar -xzf chipid-VERSION-linux-x86_64.tar.gz")
@@ -503,8 +504,8 @@ if [[ $(dpkg --print-architecture) == amd64 ]]; then
     (cd "$work/user" && setpriv --reuid=nobody --regid=nogroup --clear-groups \
         bash -c "$extract && $first_run") >"$work/user.report" 2>&1 || true
     cmp -s "$work/user.report" "$source/examples/report.txt" ||
-        fail "the README's archive commands print: $(cat "$work/user.report")"
-    echo "release: the README's archive commands print the sample list's report"
+        fail "doc/install.md's archive commands print: $(cat "$work/user.report")"
+    echo "release: doc/install.md's archive commands print the sample list's report"
 fi
 # In the unpacked source tarball, without git: the README's build command
 # and its tarball test command, the whole CTest suite.

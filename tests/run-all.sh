@@ -3,11 +3,15 @@
 #   bash tests/run-all.sh            every step, in order
 #   bash tests/run-all.sh --list     the steps, one per line, with what each does
 #   bash tests/run-all.sh STEP...    those steps alone (each builds what it needs)
+# Every step runs, in a process of its own, whether or not one before it
+# failed; each one's output goes to the terminal and to build-logs/STEP.log.
+# The run ends with a table of the steps, each passed, failed or left out
+# (and why), with its minutes, and exits 1 if any failed, naming its log.
 # The steps "packages" and "release" need root: the first installs what
 # the machine lacks with apt-get, the second installs and removes the
 # package and releases as a second user. Outside a git work tree (an
 # unpacked source tarball) "release", which clones the history, is left
-# out and said so.
+# out and said so. In CI (CI=true) a step left out fails the run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -44,7 +48,11 @@ all_steps=(packages format bare native libcxx tidy "${foreign_targets[@]/#/targe
 in_git=false
 git rev-parse --is-inside-work-tree >/dev/null 2>&1 && in_git=true
 steps=()
+left_out=()
 case ${1:-} in
+    --step)
+        steps=("$2")
+        ;;
     --list)
         for step in "${all_steps[@]}"; do printf '%-24s %s\n' "$step" "$(describe "$step")"; done
         exit 0
@@ -52,11 +60,12 @@ case ${1:-} in
     "")
         for step in "${all_steps[@]}"; do
             if [[ $step == release ]] && ! $in_git; then
-                echo "run-all: leaving out release: it clones and tags the git history, and this is" \
-                    "no git work tree (an unpacked source tarball?)"
-                continue
+                left_out+=("release:it clones and tags the git history, and this is no git work tree")
+            elif needs_root "$step" && ((EUID != 0)); then
+                left_out+=("$step:it needs root")
+            else
+                steps+=("$step")
             fi
-            steps+=("$step")
         done
         ;;
     *)
@@ -187,10 +196,12 @@ step_tidy() {
 }
 
 # Windows programs run under wine, in a temporary prefix whose wineserver
-# alone is stopped at the end.
-wine_home=$(mktemp -d)
-export WINEPREFIX=$wine_home/prefix
-trap 'bash tools/wine-run.sh --stop; rm -rf "$wine_home"' EXIT
+# alone is stopped at the end of the whole run.
+if [[ ${1:-} != --step ]]; then
+    wine_home=$(mktemp -d)
+    export WINEPREFIX=$wine_home/prefix
+    trap 'bash tools/wine-run.sh --stop; rm -rf "$wine_home"' EXIT
+fi
 
 target_build() {
     cmake -S . -B "build-$1" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCHIPID_WERROR=ON \
@@ -224,7 +235,8 @@ step_wasm() {
     native_build
     CHIPID_UNDER_TEST=$root/build-wasm/chipid-under-test CHIPID_UNDER_TEST_SYSTEM=WebAssembly \
         ctest --test-dir build-test -L executable --output-on-failure -j "$(nproc)"
-    /usr/bin/python3 tests/page_test.py build-wasm/chipid-*.html build-test/chipid .
+    /usr/bin/python3 tests/page_test.py build-wasm/chipid-*.html build-test/chipid . \
+        build-test/tests/chipid_cli_cases
 }
 
 # The release check runs each target's executable tests on its released
@@ -271,16 +283,43 @@ step_sanitize() {
     ctest --test-dir build-sanitize --output-on-failure -j "$(nproc)"
 }
 
-# Each step's time, printed at the end: where CI's time goes.
-timings=()
+# One step, in the process that "--step" started.
+if [[ ${1:-} == --step ]]; then
+    case $2 in
+        target:*) step_target "${2#target:}" ;;
+        *) "step_${2//-/_}" ;;
+    esac
+    exit 0
+fi
+
+# Every step in a process of its own, so that a failure ends that step
+# alone; the table at the end says where CI's time went and what failed.
+logs=$root/build-logs
+mkdir -p "$logs"
+rows=()
+failed=()
 for step in "${steps[@]}"; do
     echo "== $step: $(describe "$step")"
+    log=$logs/${step//:/-}.log
     start=$SECONDS
-    case $step in
-        target:*) step_target "${step#target:}" ;;
-        *) "step_${step//-/_}" ;;
-    esac
-    timings+=("$(printf '%5d s  %s' $((SECONDS - start)) "$step")")
+    status=0
+    bash "$root/tests/run-all.sh" --step "$step" 2>&1 | tee "$log" || status=${PIPESTATUS[0]}
+    minutes=$(printf '%d:%02d' $(((SECONDS - start) / 60)) $(((SECONDS - start) % 60)))
+    if ((status == 0)); then
+        rows+=("$(printf '%-24s %-8s %6s' "$step" passed "$minutes")")
+    else
+        rows+=("$(printf '%-24s %-8s %6s  status %d, log %s' "$step" FAILED "$minutes" "$status" "$log")")
+        failed+=("$step")
+    fi
 done
-echo "== time: $SECONDS s in all"
-printf '%s\n' "${timings[@]}"
+for entry in "${left_out[@]}"; do
+    rows+=("$(printf '%-24s %-8s %6s  %s' "${entry%%:*}" "left out" - "${entry#*:}")")
+    [[ ${CI:-} != true ]] || failed+=("${entry%%:*}")
+done
+echo "== $((SECONDS / 60)) min in all"
+printf '%-24s %-8s %6s\n' step result min:s
+printf '%s\n' "${rows[@]}"
+if ((${#failed[@]})); then
+    echo "run-all: failed: ${failed[*]} (logs in $logs)" >&2
+    exit 1
+fi
