@@ -2,12 +2,13 @@
 # The release command, checked as a user of its artefacts would: run from
 # two clones of HEAD at different paths, at the same time, one by root with
 # umask 022 and one by another user with umask 077, it gives the same
-# SHA256SUMS; every archive lists owner 0/0, sorted entries, its top
-# directory and modes 755 or 644; each binary is what its target's row in
-# cmake/targets/ says; the packages carry what Debian asks and are
-# hardened; the executable tests pass on every released binary (foreign
-# ones through their target's emulator); autopkgtest passes on the native
-# package.
+# SHA256SUMS, signed afterwards, verifies; the release holds what the rows
+# say; the source tarball is the tracked files, and builds and passes the
+# suite. Then each part of the release is checked by its file in
+# tests/release/, as a process of its own, so that one failing part stops
+# no other: debian (packages, lintian, rebuild, autopkgtest), archives,
+# windows, rpm, page; the executable tests pass on every released binary
+# (foreign ones through their target's emulator).
 #   release_test.sh SOURCE_DIR BUILD_DIR
 # BUILD_DIR is the native test build; each foreign target's test build is
 # SOURCE_DIR/build-TARGET, as tests/run-all.sh makes them.
@@ -19,10 +20,7 @@ source=$(cd "$1" && pwd)
 build=$(cd "$2" && pwd)
 work=$(mktemp -d)
 chmod 755 "$work"
-# Windows programs run under wine in a prefix of the test's, whose
-# wineserver alone is stopped at the end.
-export WINEPREFIX=$work/wine
-trap 'bash "$source/tools/wine-run.sh" --stop; rm -rf "$work"' EXIT
+trap 'rm -rf "$work"' EXIT
 fail() { echo "release: $*" >&2; exit 1; }
 source "$source/tools/targets.sh"
 mapfile -t targets < <(target_names released)
@@ -158,10 +156,8 @@ tail -n "$(wc -l <"$source/NEWS.md")" "$work/one.log" | grep -qx "## $version (.
     fail "the release does not end with its NEWS.md entry"
 
 # Signed afterwards, a copy, with a throwaway key in a GNUPGHOME of the
-# test's own: SHA256SUMS.asc verifies, and fails over a changed byte; each
-# RPM's signature verifies with the public key imported (into a scratch
-# rpm database) and not before it, and fails on a changed byte; a signed
-# RPM keeps the unsigned one's header and payload.
+# test's own: SHA256SUMS.asc verifies, and fails over a changed byte (the
+# RPMs' signatures: tests/release/rpm.sh).
 export GNUPGHOME=$work/gnupg
 mkdir -m 700 "$GNUPGHOME"
 gpg --batch --quiet --passphrase '' --quick-gen-key "chipid release test <release-test@example.org>" \
@@ -180,25 +176,7 @@ gpg --batch --verify "$signed/SHA256SUMS.asc" "$signed/SHA256SUMS" 2>"$work/veri
 sed '1s/^./x/' "$signed/SHA256SUMS" >"$work/SHA256SUMS.tampered"
 gpg --batch --verify "$signed/SHA256SUMS.asc" "$work/SHA256SUMS.tampered" 2>/dev/null &&
     fail "gpg --verify takes a changed SHA256SUMS"
-rpm_db=(--dbpath "$work/rpmdb")
-mkdir "$work/rpmdb"
-rpm_checked() { rpm -K "${rpm_db[@]}" "$1" 2>&1 | tail -n 1; }
-for rpm in "$signed"/*.rpm; do
-    [[ $(rpm_checked "$rpm") == *": digests SIGNATURES NOT OK" ]] ||
-        fail "rpm -K without the key: $(rpm_checked "$rpm")"
-done
-gpg --batch --armor --export "$key" >"$work/key.asc"
-rpmkeys "${rpm_db[@]}" --import "$work/key.asc"
-for rpm in "$signed"/*.rpm; do
-    [[ $(rpm_checked "$rpm") == "$rpm: digests signatures OK" ]] || fail "rpm -K: $(rpm_checked "$rpm")"
-    cp "$rpm" "$work/tampered.rpm"
-    size=$(stat -c %s "$rpm")
-    printf '\xff' | dd of="$work/tampered.rpm" bs=1 seek=$((size - 100)) conv=notrunc status=none
-    rpm -K "${rpm_db[@]}" "$work/tampered.rpm" >/dev/null 2>&1 && fail "rpm -K takes a changed $(basename "$rpm")"
-    digests=$(rpm -qp --qf '%{SHA256HEADER}\n' "$rpm" "$out/$(basename "$rpm")" 2>/dev/null | sort -u | wc -l)
-    ((digests == 1)) || fail "the signed $(basename "$rpm") has another header or payload than the unsigned one"
-done
-echo "release: signed, SHA256SUMS.asc and each RPM verify, and fail on a changed byte"
+echo "release: signed, SHA256SUMS.asc verifies, and fails on a changed byte"
 
 expected=$( (
     echo NEWS.md SHA256SUMS "chipid_$version.dsc" "chipid_$version.tar.xz" "chipid-$version.html"
@@ -240,273 +218,14 @@ sed -n "s|^chipid-$version/||p" <<<"$names" | grep -v '/$' | grep . | LC_ALL=C s
 cmp -s "$work/tarball.files" "$work/tracked.files" ||
     { diff "$work/tracked.files" "$work/tarball.files" >&2; fail "the source tarball is not the tracked files"; }
 
-# The Windows zip: sorted entries under one top folder, every time
-# SOURCE_DATE_EPOCH's (zip keeps local time to the even second; the release
-# packs in UTC), no extra fields, chipid.exe importing only Windows' own
-# DLLs, with no time stamp; then its binary for the executable tests.
-declare -A released_binaries
-check_zip() {
-    local target=$1 name=$2 zip=$3 listing names stamp dlls
-    listing=$(zipinfo -l "$zip")
-    names=$(zipinfo -1 "$zip")
-    [[ $names == "$(LC_ALL=C sort <<<"$names")" ]] || fail "$name.zip: entries not sorted"
-    [[ $names == "$name/LICENSE.txt
-$name/NEWS.md
-$name/README.txt
-$name/chipid.exe
-$name/chipid.html
-$name/examples.txt" ]] || fail "$name.zip holds: $names"
-    stamp=$(TZ=UTC date -d "@$((SOURCE_DATE_EPOCH / 2 * 2))" +%y-%b-%d\ %H:%M)
-    [[ $(awk 'NF == 10 { print $8, $9 }' <<<"$listing" | sort -u) == "$stamp" ]] ||
-        fail "$name.zip: times are not $stamp: $(awk 'NF == 10 { print $8, $9 }' <<<"$listing" | sort -u)"
-    # zipinfo's fourth column is the extra-field flag: - for none.
-    [[ $(awk 'NF == 10 { print substr($5, 2, 1) }' <<<"$listing" | sort -u) == - ]] ||
-        fail "$name.zip: entries with extra fields"
-    mkdir -p "$work/unpacked/$target"
-    (cd "$work/unpacked/$target" && unzip -q "$zip")
-    local exe=$work/unpacked/$target/$name/chipid.exe
-    dlls=$("$(target_field "$target" TRIPLET)-objdump" -p "$exe" | sed -n 's/^[[:space:]]*DLL Name: //p' |
-        tr '\n' ' ')
-    [[ ${dlls,,} == "advapi32.dll kernel32.dll msvcrt.dll " ]] || fail "$name: chipid.exe imports $dlls"
-    grep -q 'Time/Date.*1970' <<<"$("$(target_field "$target" TRIPLET)-objdump" -p "$exe")" ||
-        fail "$name: chipid.exe carries a time stamp"
-    grep -q "chipid $version for Windows" "$work/unpacked/$target/$name/README.txt" ||
-        fail "$name: its README is not the Windows one"
-    grep -q "<title>CHIPID(1)</title>" "$work/unpacked/$target/$name/chipid.html" ||
-        fail "$name: chipid.html is not the manual page"
-    released_binaries[$target]=$exe
-}
 export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(cd "$source" && dpkg-parsechangelog -S Timestamp)}
 
-# The portable archives: listing, modes, owners, the binary's kind.
-for target in "${targets[@]}"; do
-    archive=$(target_field "$target" ARCHIVE)
-    if [[ $archive == *.zip ]]; then
-        check_zip "$target" "chipid-$version-${archive%.zip}" "$out/chipid-$version-$archive"
-        continue
-    fi
-    name=chipid-$version-${archive%.tar.gz}
-    listing=$(tar -tvzf "$out/$name.tar.gz")
-    names=$(awk '{ print $6 }' <<<"$listing")
-    [[ $(head -n 1 <<<"$names") == "$name/" ]] || fail "$name: no top directory entry first"
-    [[ $names == "$(LC_ALL=C sort <<<"$names")" ]] || fail "$name: entries not sorted"
-    [[ $(awk '{ print $2 }' <<<"$listing" | sort -u) == 0/0 ]] || fail "$name: owners not 0/0"
-    while read -r mode _ _ _ _ path; do
-        case $path in
-            */ | */bin/chipid) [[ $mode == ?rwxr-xr-x ]] ;;
-            *) [[ $mode == -rw-r--r-- ]] ;;
-        esac || fail "$name: $path has mode $mode"
-    done <<<"$listing"
-    expected_files="$name/bin/chipid
-$name/share/doc/chipid/LICENSE
-$name/share/doc/chipid/NEWS.md
-$name/share/doc/chipid/README
-$name/share/doc/chipid/examples/examples.txt
-$name/share/man/man1/chipid.1"
-    [[ $(grep -v '/$' <<<"$names") == "$expected_files" ]] || fail "$name holds: $names"
-    mkdir -p "$work/unpacked/$target"
-    tar -xzf "$out/$name.tar.gz" -C "$work/unpacked/$target"
-    binary=$work/unpacked/$target/$name/bin/chipid
-    header=$(readelf -h "$binary")
-    machine=$(target_field "$target" ELF_MACHINE)
-    grep -q "Machine: .*$machine\$" <<<"$header" || fail "$name: bin/chipid is not for $machine"
-    readelf -l "$binary" | grep -q INTERP && fail "$name: bin/chipid has a program interpreter"
-    readme=$work/unpacked/$target/$name/share/doc/chipid/README
-    if [[ $(target_field "$target" STATIC) == static-pie ]]; then
-        grep -q 'Type: *DYN' <<<"$header" || fail "$name: bin/chipid is not a PIE"
-        grep -q "static PIE for" "$readme" || fail "$name: its README does not say it holds a static PIE"
-    else
-        grep -q 'Type: *EXEC' <<<"$header" || fail "$name: bin/chipid is not a static executable"
-        grep -q "static executable for" "$readme" ||
-            fail "$name: its README does not say it holds a static executable"
-    fi
-    note=$(readelf -n "$binary" | sed -n 's/^ *Packaging Metadata: //p')
-    [[ $note == "{\"name\":\"chipid\",\"version\":\"$version\",\"architecture\":\"$(target_field "$target" DEB_ARCH)\"}" ]] ||
-        fail "$name: the package note says: $note"
-    released_binaries[$target]=$binary
-done
-# The installed README's table of machines names each released target's
-# package, RPM and archive ("-" for none), as the rows say (the last
-# archive's README: every archive's is the same but for its linkage).
-for target in "${targets[@]}"; do
-    archive=$(target_field "$target" ARCHIVE)
-    [[ $archive == *.zip ]] || archive=${archive%.tar.gz}
-    row="$(target_field "$target" DEB_ARCH | grep . || echo -) +$(target_field "$target" RPM_ARCH | grep . || echo -) +$archive"
-    grep -Eq "[[:space:]]$row\$" "$readme" || fail "the installed README's table has no row '$row'"
-done
-
-# The packages: contents, dependencies, hardening as dpkg-buildflags gives
-# it and the target's control-flow instructions.
-for target in "${targets[@]}"; do
-    arch=$(target_field "$target" DEB_ARCH)
-    [[ -n $arch ]] || continue
-    deb=$out/chipid_${version}_$arch.deb
-    root=$work/deb-$arch
-    dpkg-deb -x "$deb" "$root"
-    for file in usr/bin/chipid usr/share/man/man1/chipid.1.gz usr/share/doc/chipid/copyright \
-        usr/share/doc/chipid/changelog.gz usr/share/doc/chipid/README \
-        usr/share/doc/chipid/examples/examples.txt; do
-        [[ -f $root/$file ]] || fail "$arch package: no $file"
-    done
-    grep -q "linked dynamically" "$root/usr/share/doc/chipid/README" ||
-        fail "$arch package: its README does not say chipid is linked dynamically"
-    zcat "$root/usr/share/man/man1/chipid.1.gz" | grep -q "\"chipid $version\"" ||
-        fail "$arch package: the manual page is not at version $version"
-    dpkg-deb -f "$deb" Depends | grep -q libstdc++6 || fail "$arch package: Depends not computed"
-    note=$(readelf -n "$root/usr/bin/chipid" | sed -n 's/^ *Packaging Metadata: //p')
-    [[ $note == "{\"type\":\"deb\",\"os\":\"debian\",\"name\":\"chipid\",\"version\":\"$version\",\"architecture\":\"$arch\"}" ]] ||
-        fail "$arch package: the package note says: $note"
-    report=$(hardening-check "$root/usr/bin/chipid" 2>/dev/null) || true
-    for check in "Position Independent Executable" "Stack protected" "Read-only relocations" \
-        "Immediate binding"; do
-        grep -q "^ $check: yes" <<<"$report" || { echo "$report" >&2; fail "$arch package: $check"; }
-    done
-    # Read whole: grep -q leaving early would end objdump with SIGPIPE.
-    disassembly=$("$(target_field "$target" TRIPLET)-objdump" -d "$root/usr/bin/chipid")
-    mapfile -t instructions < <(target_field "$target" CONTROL_FLOW_INSTRUCTIONS)
-    for instruction in "${instructions[@]}"; do
-        grep -Eq "[[:space:]]$instruction" <<<"$disassembly" ||
-            fail "$arch package: no $instruction instructions"
-    done
-    released_binaries[$target-deb]=$root/usr/bin/chipid
-done
-
-# The RPMs, as an RPM packager checks them: what each holds (rpm -qpl)
-# and requires (rpm -qpR: a static PIE has the GNU hash section that rpm
-# takes for a need of the dynamic loader, which every glibc provides).
-# Installed into a scratch root, with rpm's own database there, its chipid
-# writes the sample list's report through its target's emulator; rpm -V
-# finds nothing changed; erasing it leaves no file and none of its folders.
-# Installed without documentation (--excludedocs), it holds the binary and
-# the licence alone.
-rpm_files="/usr/bin/chipid
-/usr/share/doc/chipid
-/usr/share/doc/chipid/NEWS.md
-/usr/share/doc/chipid/README
-/usr/share/doc/chipid/examples
-/usr/share/doc/chipid/examples/examples.txt
-/usr/share/licenses/chipid
-/usr/share/licenses/chipid/LICENSE
-/usr/share/man/man1/chipid.1.gz"
-rpmlib_requires="rpmlib(CompressedFileNames) <= 3.0.4-1
-rpmlib(FileDigests) <= 4.6.0-1
-rpmlib(PayloadFilesHavePrefix) <= 4.0-1"
-# Files left in the scratch root, rpm's database aside.
-left_in() { (cd "$1" && find . -path ./var/lib/rpm -prune -o ! -type d -print | LC_ALL=C sort); }
-for target in "${targets[@]}"; do
-    rpm_arch=$(target_field "$target" RPM_ARCH)
-    [[ -n $rpm_arch ]] || continue
-    rpm=$out/chipid-$version-1.$rpm_arch.rpm
-    name=$(basename "$rpm")
-    [[ $(rpm -qpl "$rpm" 2>/dev/null) == "$rpm_files" ]] || fail "$name holds: $(rpm -qpl "$rpm" 2>&1)"
-    requires=$rpmlib_requires
-    [[ $(target_field "$target" STATIC) != static-pie ]] || requires+=$'\n''rtld(GNU_HASH)'
-    [[ $(rpm -qpR "$rpm" 2>/dev/null) == "$requires" ]] || fail "$name requires: $(rpm -qpR "$rpm" 2>&1)"
-    # The scratch root has no C library to meet rtld(GNU_HASH), and a
-    # foreign architecture is foreign to this machine's rpm.
-    scratch=(--root "$work/rpm-root-$rpm_arch" --dbpath /var/lib/rpm)
-    rpm -i "${scratch[@]}" --nodeps --ignorearch "$rpm" 2>"$work/rpm.log" ||
-        { cat "$work/rpm.log" >&2; fail "rpm -i $name fails in a scratch root"; }
-    installed=$work/rpm-root-$rpm_arch/usr
-    command=()
-    target_is_native "$target" || mapfile -t command < <(target_field "$target" EMULATOR_LINE)
-    (cd "$installed/share/doc/chipid/examples" && "${command[@]}" "$installed/bin/chipid" >"$work/rpm.report" 2>&1) ||
-        true
-    cmp -s "$work/rpm.report" "$source/examples/report.txt" ||
-        fail "the chipid that $name installs writes: $(cat "$work/rpm.report")"
-    verified=$(rpm -V "${scratch[@]}" --nodeps chipid 2>&1) || fail "rpm -V on $name: $verified"
-    [[ -z $verified ]] || fail "rpm -V on $name: $verified"
-    rpm -e "${scratch[@]}" chipid 2>"$work/rpm.log" || { cat "$work/rpm.log" >&2; fail "rpm -e $name fails"; }
-    [[ -z $(left_in "$work/rpm-root-$rpm_arch") ]] ||
-        fail "erasing $name leaves $(left_in "$work/rpm-root-$rpm_arch")"
-    for folder in share/doc/chipid share/licenses/chipid; do
-        [[ ! -e $installed/$folder ]] || fail "erasing $name leaves /usr/$folder"
-    done
-    rpm -i "${scratch[@]}" --nodeps --ignorearch --excludedocs "$rpm" 2>"$work/rpm.log" ||
-        { cat "$work/rpm.log" >&2; fail "rpm -i --excludedocs $name fails"; }
-    [[ $(left_in "$work/rpm-root-$rpm_arch") == "./usr/bin/chipid
-./usr/share/licenses/chipid/LICENSE" ]] || fail "$name without docs installs: $(left_in "$work/rpm-root-$rpm_arch")"
-    rpm -e "${scratch[@]}" chipid 2>/dev/null
-done
-echo "release: each RPM holds and needs what it should, installs, runs, verifies and erases whole"
-
-# The executable tests, on each released binary, built for its target; a
-# Windows chipid.exe by the native ones (they are POSIX code), through its
-# emulator, expecting what Windows does where it differs.
-for key in "${!released_binaries[@]}"; do
-    target=${key%-deb}
-    binary=${released_binaries[$key]}
-    system=$(target_field "$target" SYSTEM)
-    runner=()
-    if target_is_native "$target"; then
-        tests=$build/tests/chipid_cli_tests
-    elif [[ $system == Windows ]]; then
-        tests=$build/tests/chipid_cli_tests
-        mapfile -t emulator < <(target_field "$target" EMULATOR_LINE)
-        printf '#!/bin/sh\nexec %s "$@"\n' "${emulator[*]@Q} ${binary@Q}" >"$binary.under-test"
-        chmod +x "$binary.under-test"
-        binary=$binary.under-test
-    else
-        tests=$source/build-$target/tests/chipid_cli_tests
-        mapfile -t runner < <(target_field "$target" EMULATOR_LINE)
-    fi
-    [[ -x $tests ]] || fail "no executable tests built for $target: $tests"
-    CHIPID_UNDER_TEST=$binary CHIPID_UNDER_TEST_SYSTEM=$system "${runner[@]}" "$tests" --gtest_brief=1 \
-        >"$work/cli.log" 2>&1 || { cat "$work/cli.log" >&2; fail "the executable tests fail on $binary"; }
-done
-echo "release: the executable tests pass on all ${#released_binaries[@]} released binaries"
-
-# The web page, as released, driven in headless Chromium: what it shows
-# and saves against the native chipid's streams; no reference out of it.
-/usr/bin/python3 "$source/tests/page_test.py" "$out/chipid-$version.html" "$build/chipid" "$source" \
-    "$build/tests/chipid_cli_cases" \
-    >"$work/page.log" 2>&1 || { cat "$work/page.log" >&2; fail "the released web page fails its test"; }
-echo "release: the web page shows and saves what the command line writes"
-
-# lintian on the source package and every binary package together.
-status=0
-TMPDIR=$work lintian --pedantic -I --fail-on error,warning,info "$out"/*.dsc "$out"/*.deb \
-    >"$work/lintian.log" 2>&1 || status=$?
-grep -v '^running with root privileges' "$work/lintian.log" >&2 && status=1
-((status == 0)) || fail "lintian has something to say on the source and binary packages together"
-
-# A packager rebuilds the native and the arm64 package from the released
-# source package, the plain Debian way, with no SOURCE_DATE_EPOCH set, and
-# gets the released bytes.
-mkdir "$work/rebuild"
-cp "$out/chipid_$version.dsc" "$out/chipid_$version.tar.xz" "$work/rebuild/"
-(cd "$work/rebuild" && dpkg-source -x "chipid_$version.dsc") >"$work/rebuild.log" 2>&1 ||
-    { cat "$work/rebuild.log" >&2; fail "dpkg-source -x fails on the released .dsc"; }
-for arch in "$(dpkg --print-architecture)" arm64; do
-    cross=()
-    [[ $arch == "$(dpkg --print-architecture)" ]] || cross=(-a "$arch")
-    (cd "$work/rebuild/chipid-$version" && env -u SOURCE_DATE_EPOCH dpkg-buildpackage -b -us -uc \
-        "${cross[@]}") >"$work/rebuild.log" 2>&1 ||
-        { tail -n 40 "$work/rebuild.log" >&2; fail "dpkg-buildpackage -b ${cross[*]} fails on the released source"; }
-    cmp "$work/rebuild/chipid_${version}_$arch.deb" "$out/chipid_${version}_$arch.deb" ||
-        fail "the $arch package rebuilt from the released source differs from the released one"
-done
-echo "release: the packages rebuilt from the released source package are the released ones"
-
-# The documents' commands, as written there, on the released files. The
-# archive commands, as an ordinary user, print the sample list's report.
+# The README's build command and CONTRIBUTING.md's tarball test command.
 readme_command() {
-    grep -qxF -- "$1" "$source/README.md" "$source/CONTRIBUTING.md" "$source/doc/install.md" ||
-        fail "none of README.md, CONTRIBUTING.md and doc/install.md says: $1"
+    grep -qxF -- "$1" "$source/README.md" "$source/CONTRIBUTING.md" ||
+        fail "neither README.md nor CONTRIBUTING.md says: $1"
     echo "${1//VERSION/$version}"
 }
-extract=$(readme_command "tar -xzf chipid-VERSION-linux-x86_64.tar.gz")
-first_run=$(readme_command "cd chipid-VERSION-linux-x86_64/share/doc/chipid/examples && ../../../../bin/chipid")
-if [[ $(dpkg --print-architecture) == amd64 ]]; then
-    mkdir "$work/user"
-    cp "$out/chipid-$version-linux-x86_64.tar.gz" "$work/user/"
-    chown -R nobody:nogroup "$work/user"
-    (cd "$work/user" && setpriv --reuid=nobody --regid=nogroup --clear-groups \
-        bash -c "$extract && $first_run") >"$work/user.report" 2>&1 || true
-    cmp -s "$work/user.report" "$source/examples/report.txt" ||
-        fail "doc/install.md's archive commands print: $(cat "$work/user.report")"
-    echo "release: doc/install.md's archive commands print the sample list's report"
-fi
 # In the unpacked source tarball, without git: the README's build command
 # and its tarball test command, the whole CTest suite.
 build_command=$(readme_command "cmake -S . -B build -G Ninja && cmake --build build && (cd examples && ../build/chipid)")
@@ -529,11 +248,11 @@ status=0
     { cat "$work/tarball.log" >&2; fail "tests/run-all.sh release in the source tarball: status $status"; }
 echo "release: in the source tarball, tests/run-all.sh names its steps and leaves the release out"
 
-# autopkgtest installs the package on this machine; it is purged afterwards.
-status=0
-autopkgtest "$out/chipid_${version}_$(dpkg --print-architecture).deb" "$source" -- null >"$work/autopkgtest.log" 2>&1 ||
-    status=$?
-dpkg --purge chipid >/dev/null 2>&1 || true
-((status == 0)) || { tail -n 40 "$work/autopkgtest.log" >&2; fail "autopkgtest fails"; }
-awk '/ summary$/ { on = 1; next } /^autopkgtest / { on = 0 } on' "$work/autopkgtest.log"
+# The parts, each on its own.
+export source build out signed key version SOURCE_DATE_EPOCH GNUPGHOME
+failed=()
+for part in debian archives windows rpm page; do
+    bash "$source/tests/release/$part.sh" || failed+=("$part")
+done
+((${#failed[@]} == 0)) || fail "these parts fail their checks: ${failed[*]} (tests/release/PART.sh)"
 echo "release: ok"

@@ -1,0 +1,22 @@
+# The web page, chipid-VERSION.html: chipid built for WebAssembly
+# (cmake/wasm.cmake) inside the page (web/), from an export of its own. Its
+# module, run under Node through the page's own system interface, writes
+# the same report.
+page_needs() {
+    needs clang++-14 clang-14 node nodejs
+    # The C and C++ libraries for WebAssembly, and its linker.
+    local package
+    for package in wasi-libc libc++-14-dev-wasm32 libc++abi-14-dev-wasm32 libclang-rt-14-dev-wasm32 lld-14; do
+        needs_package "$package" "the web page's build"
+    done
+}
+
+page_make() {
+    local web_tree=$work/web/chipid-$version
+    export_tree "$web_tree"
+    step bash -c 'cmake -S "$1" -B "$1/build" -G Ninja -DCMAKE_BUILD_TYPE=Release --toolchain "$1/cmake/wasm.cmake" &&
+            cmake --build "$1/build"' _ "$web_tree" >"$work/web.log" 2>&1 ||
+        { tail -n 40 "$work/web.log" >&2; fail "cannot build the web page"; }
+    cp "$web_tree/build/chipid-$version.html" "$out/"
+    same_command_report "chipid-$version.html's module" "$web_tree/build/chipid-under-test"
+}
