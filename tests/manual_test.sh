@@ -35,8 +35,8 @@ fi
 for section in NAME SYNOPSIS DESCRIPTION OUTPUT "EXIT STATUS" DIAGNOSTICS FILES EXAMPLES; do
     grep -qx "$section" <<<"$rendered" || { echo "no $section section" >&2; exit 1; }
 done
-# The messages and the lot table are checked against the program by
-# facts_test.sh; here, the two signals that end a run.
+# The build makes the table and the messages from src/, and facts_test.sh
+# checks that every message is quoted; here, the two signals that end a run.
 for signal in SIGPIPE SIGXFSZ; do
     grep -qF -- "$signal" <<<"$rendered" || { echo "not documented: $signal" >&2; exit 1; }
 done
