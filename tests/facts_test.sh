@@ -8,7 +8,7 @@
 # - README.md, debian/control and the RPM recipe describe chipid in the
 #   words of doc/about.txt;
 # - the manual page, as built, quotes every message;
-# - no prose restates a lot id, a label, a message or the number of lots:
+# - no prose restates a lot id, a message, a quoted label or the number of lots:
 #   it points to the manual page. Released history (NEWS.md, the
 #   changelogs) is left as it was written.
 # Each stale file is named by its path in the source tree.
@@ -22,8 +22,11 @@ command -v man >/dev/null || { echo "facts: man is missing: apt-get install man-
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 stale=0
+# stale FILE WHAT...: FILE, a path in the source tree, is stale.
 stale() {
-    echo "facts: $1: $2" >&2
+    local file=$1
+    shift
+    echo "facts: $file: $*" >&2
     stale=1
 }
 cd "$source"
@@ -82,7 +85,10 @@ restates() {
 }
 {
     for id in "${lot_ids[@]}"; do restates "$id" "the lot id"; done
-    for label in "${labels[@]}"; do restates "$label" "the label"; done
+    # A label is quoted where it is restated: its words alone are prose.
+    for label in "${labels[@]}"; do
+        for quote in '`' '"' "'"; do restates "$quote$label" "the label"; done
+    done
     for message in "${messages[@]}"; do restates "$message" "the message"; done
     { grep -E "[^0-9]${#lot_ids[@]} (known )?(lots|entries|ids)\b" "$work/prose" || true; } | cut -d: -f1,2 |
         sed "s/\$/ restates the number of lots, ${#lot_ids[@]}/"

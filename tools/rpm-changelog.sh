@@ -2,7 +2,9 @@
 # Writes what the RPM recipe in rpm/ repeats of facts stated elsewhere: its
 # Version, the one version in debian/changelog's newest entry; its
 # Packager, debian/control's Maintainer; and its %changelog, one entry per
-# NEWS.md entry, dated as that is. Run after a new version's entries there.
+# NEWS.md entry of that version or older, dated as that is (an entry for a
+# version still to come waits for its changelog entry). Run after a new
+# version's entries there.
 #   bash tools/rpm-changelog.sh            rewrites the recipe
 #   bash tools/rpm-changelog.sh --check    says whether the recipe is up to date
 set -euo pipefail
@@ -17,10 +19,12 @@ maintainer=$(sed -n 's/^Maintainer: //p' debian/control)
 # items, continued by indented lines. Each paragraph and item becomes one
 # "- " item of the entry; a % is doubled, since rpm expands macros there.
 changelog() {
-    LC_ALL=C awk -v maintainer="$maintainer" '
+    LC_ALL=C awk -v maintainer="$maintainer" -v version="$version" '
         function flush() { if (item != "") print item; item = "" }
         /^## / {
             flush()
+            if (!reached && $2 != version) { on = 0; next }
+            reached = 1
             if (!match($0, /\([0-9]+-[0-9]+-[0-9]+\)/)) { print "bad heading: " $0 > "/dev/stderr"; exit 1 }
             split(substr($0, RSTART + 1, RLENGTH - 2), d, "-")
             cmd = "LC_ALL=C date -u -d " d[1] "-" d[2] "-" d[3] " \"+%a %b %d %Y\""

@@ -125,6 +125,9 @@ release_checks() {
     work=$(mktemp -d)
     mkdir "$work/out"
     out=$work/out
+    # Where every binary runs on the sample list.
+    mkdir "$work/run"
+    cp examples/examples.txt "$work/run/"
 }
 
 # Modes as a umask of 022 gives them, whatever this one is: directories and
@@ -165,8 +168,6 @@ stage_target() {
 
 # Every binary writes the same report, byte for byte, with the same status,
 # as the first one: run here, or through its target's emulator.
-mkdir "$work/run"
-cp examples/examples.txt "$work/run/"
 reference=""
 # same_command_report NAME COMMAND...: COMMAND is a chipid, named NAME.
 same_command_report() {
