@@ -1,5 +1,6 @@
-// Runs the chipid executable on fixture lists and compares both streams and
-// the exit status byte for byte.
+// Runs the chipid executable on the command-line cases (cli_cases.cpp), on
+// a missing or unreadable list and with its streams failing, and compares
+// both streams and the exit status byte for byte.
 #include <gtest/gtest.h>
 
 #include <filesystem>

@@ -5,7 +5,7 @@
 # SHA256SUMS, signed afterwards, verifies; the release holds what the rows
 # say; the source tarball is the tracked files, and builds and passes the
 # suite. Then each part of the release is checked by its file in
-# tests/release/, as a process of its own, so that one failing part stops
+# tests/release-parts/, as a process of its own, so that one failing part stops
 # no other: debian (packages, lintian, rebuild, autopkgtest), archives,
 # windows, rpm, page; the executable tests pass on every released binary
 # (foreign ones through their target's emulator).
@@ -157,7 +157,7 @@ tail -n "$(wc -l <"$source/NEWS.md")" "$work/one.log" | grep -qx "## $version (.
 
 # Signed afterwards, a copy, with a throwaway key in a GNUPGHOME of the
 # test's own: SHA256SUMS.asc verifies, and fails over a changed byte (the
-# RPMs' signatures: tests/release/rpm.sh).
+# RPMs' signatures: tests/release-parts/rpm.sh).
 export GNUPGHOME=$work/gnupg
 mkdir -m 700 "$GNUPGHOME"
 gpg --batch --quiet --passphrase '' --quick-gen-key "chipid release test <release-test@example.org>" \
@@ -252,7 +252,7 @@ echo "release: in the source tarball, tests/run-all.sh names its steps and leave
 export source build out signed key version SOURCE_DATE_EPOCH GNUPGHOME
 failed=()
 for part in debian archives windows rpm page; do
-    bash "$source/tests/release/$part.sh" || failed+=("$part")
+    bash "$source/tests/release-parts/$part.sh" || failed+=("$part")
 done
-((${#failed[@]} == 0)) || fail "these parts fail their checks: ${failed[*]} (tests/release/PART.sh)"
+((${#failed[@]} == 0)) || fail "these parts fail their checks: ${failed[*]} (tests/release-parts/PART.sh)"
 echo "release: ok"

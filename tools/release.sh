@@ -44,14 +44,14 @@ usage() { echo "usage: bash tools/release.sh OUTDIR" >&2; exit 2; }
 outdir=$(realpath -m -- "$1")
 source=$(cd "$(dirname "$0")/.." && pwd -P)
 release_part=""
-source "$source/tools/release/common.sh"
+source "$source/tools/release-parts/common.sh"
 
-# The artefacts, each part from its file in tools/release/: what it needs
+# The artefacts, each part from its file in tools/release-parts/: what it needs
 # is checked before anything is built, then each makes its files in $out
 # and checks that every binary of them writes the sample list's report.
 parts=(debian archives windows rpm page)
 for release_part in "${parts[@]}"; do
-    source "$source/tools/release/$release_part.sh"
+    source "$source/tools/release-parts/$release_part.sh"
     "${release_part}_needs"
 done
 release_part=""

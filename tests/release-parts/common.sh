@@ -1,6 +1,7 @@
 # What each part of the release check shares: sourced first by every
-# tests/release/PART.sh, which tests/release_test.sh runs as a process of its
-# own once the release is made and checked as a whole, with these exported:
+# tests/release-parts/PART.sh, which tests/release_test.sh runs as a
+# process of its own once the release is made and checked as a whole, with
+# these exported:
 #   source build    the source tree and the native test build
 #   out signed      the release, and a copy of it signed with a throwaway key
 #   key GNUPGHOME   that key and the keyring that holds it
