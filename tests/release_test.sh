@@ -249,7 +249,8 @@ status=0
 echo "release: in the source tarball, tests/run-all.sh names its steps and leaves the release out"
 
 # The parts, each on its own.
-export source build out signed key version SOURCE_DATE_EPOCH GNUPGHOME
+signing_key=$key
+export source build out signed signing_key version SOURCE_DATE_EPOCH GNUPGHOME
 failed=()
 for part in debian archives windows rpm page; do
     bash "$source/tests/release-parts/$part.sh" || failed+=("$part")

@@ -4,7 +4,7 @@
 # these exported:
 #   source build    the source tree and the native test build
 #   out signed      the release, and a copy of it signed with a throwaway key
-#   key GNUPGHOME   that key and the keyring that holds it
+#   signing_key GNUPGHOME   that key and the keyring that holds it
 #   version SOURCE_DATE_EPOCH
 # A part's failure names the part ($part) and ends that part alone.
 set -euo pipefail

@@ -11,7 +11,7 @@ for rpm in "$signed"/*.rpm; do
     [[ $(rpm_checked "$rpm") == *": digests SIGNATURES NOT OK" ]] ||
         fail "rpm -K without the key: $(rpm_checked "$rpm")"
 done
-gpg --batch --armor --export "$key" >"$work/key.asc"
+gpg --batch --armor --export "$signing_key" >"$work/key.asc"
 rpmkeys "${rpm_db[@]}" --import "$work/key.asc"
 for rpm in "$signed"/*.rpm; do
     [[ $(rpm_checked "$rpm") == "$rpm: digests signatures OK" ]] || fail "rpm -K: $(rpm_checked "$rpm")"
