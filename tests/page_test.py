@@ -1,14 +1,20 @@
 #!/usr/bin/python3
-"""The web page, driven in headless Chromium as a user drives it: pick a
-chip list, convert it, read the report, save it. For each list, what the
-page shows must be what a terminal shows for the command line (both
+"""The web page, driven in headless Chromium as a user drives it: pick, drop
+or paste a chip list, convert it, read the report, save it. For each list,
+what the page shows must be what a terminal shows for the command line (both
 streams in one, each diagnostic at its place and marked as one), with the
-exit status, and "Save report" must give the command line's standard
-output byte for byte. The command line is the native chipid, run here.
-The lists are the sample list, one of every kind of line, and the lists of
-the command-line cases (tests/cli_cases.cpp), as CASES, the native
-build's chipid_cli_cases, writes them. Nothing the page needs may come
-from anywhere but the page itself. Every failure names its list and check.
+exit status, and "Save report" and "Save diagnostics" must give the command
+line's standard output and standard error byte for byte. The command line
+is the native chipid, run here. The lists are the sample list, one of every
+kind of line, and the lists of the command-line cases (tests/cli_cases.cpp),
+as CASES, the native build's chipid_cli_cases, writes them. Then the page's
+behaviours, each a check of its own: a list that can no longer be read, a
+report that always belongs to the list named, one run at a time, a long
+report cut at a line's end, a drop anywhere, a phone's width, a half UTF-8
+character before a diagnostic, an empty list, the dark scheme, focus and
+announcements. Nothing the page needs may come from anywhere but the page
+itself, and the browser's console must stay free of errors. Every failure
+names its list or behaviour and its check.
 
     page_test.py PAGE CHIPID SOURCE_DIR CASES
 
@@ -37,11 +43,13 @@ def fail(case, what):
     print(f"page: {case}: {what}", file=sys.stderr)
 
 
-def command_line(folder):
-    """The native chipid on folder/examples.txt: stdout, stderr, both
-    streams in one (as a terminal shows them) and the status."""
-    apart = subprocess.run([chipid], cwd=folder, capture_output=True)
-    both = subprocess.run([chipid], cwd=folder, stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+def command_line(list_bytes):
+    """The native chipid on a list: stdout, stderr, both streams in one (as
+    a terminal shows them) and the status."""
+    with tempfile.TemporaryDirectory() as folder:
+        (Path(folder) / "examples.txt").write_bytes(list_bytes)
+        apart = subprocess.run([chipid], cwd=folder, capture_output=True)
+        both = subprocess.run([chipid], cwd=folder, stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
     return apart.stdout, apart.stderr, both.stdout, apart.returncode
 
 
@@ -65,52 +73,310 @@ with tempfile.TemporaryDirectory() as exported:
 options = webdriver.ChromeOptions()
 for argument in ("--headless=new", "--no-sandbox", "--disable-gpu", "--disable-dev-shm-usage"):
     options.add_argument(argument)
+options.set_capability("goog:loggingPrefs", {"browser": "ALL"})
 driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
+scratch = Path(tempfile.mkdtemp())
+downloads = scratch / "downloads"
+
+
+def text_of(element_id):
+    """An element's text; "" where the page has no such element."""
+    found = driver.find_elements(By.ID, element_id)
+    return found[0].get_attribute("textContent") if found else ""
+
+
+def open_page(case):
+    """A fresh page, downloads into an empty folder; the console's errors
+    of the page before it are the case before's."""
+    console_errors(case)
+    for old in downloads.glob("*"):
+        old.unlink()
+    downloads.mkdir(exist_ok=True)
+    driver.get(page.as_uri())
+    driver.execute_cdp_cmd("Page.setDownloadBehavior", {"behavior": "allow", "downloadPath": str(downloads)})
+
+
+def console_errors(case):
+    for entry in driver.get_log("browser"):
+        if entry["level"] == "SEVERE":
+            fail(case, f"the console has an error: {entry['message']}")
+
+
+def pick(name, list_bytes):
+    path = scratch / name
+    path.write_bytes(list_bytes)
+    driver.find_element(By.ID, "list").send_keys(str(path))
+    return path
+
+
+def converted(case, name, seconds=60):
+    """Waits for the run of the list NAME to end; False, and a failure, if
+    it does not within SECONDS."""
+    try:
+        WebDriverWait(driver, seconds).until(
+            lambda d: text_of("status") and (name in text_of("source") or not d.find_elements(By.ID, "source")))
+        return True
+    except TimeoutException:
+        fail(case, f"the run of {name} did not end within {seconds} s ({text_of('progress')!r})")
+        return False
+
+
+def saved(case, button, file_name):
+    driver.find_element(By.ID, button).click()
+    path = downloads / file_name
+    for _ in range(100):
+        if path.exists() and not list(downloads.glob("*.crdownload")):
+            return path.read_bytes()
+        time.sleep(0.1)
+    fail(case, f"{button} saved no {file_name}: {os.listdir(downloads)}")
+    return None
+
+
+def attempt(behaviour, check):
+    """Runs one behaviour's check; whatever it raises fails that behaviour
+    alone."""
+    try:
+        check()
+    except Exception as error:  # noqa: BLE001 - any error is this behaviour's failure
+        fail(behaviour, f"{type(error).__name__}: {str(error).splitlines()[0] if str(error) else ''}")
+
+
+def marked():
+    return "".join(span.get_attribute("textContent") for span in
+                   driver.find_elements(By.CSS_SELECTOR, "#report .diagnostic"))
+
+
 try:
     driver.set_window_size(390, 844)  # a phone's width
+    def compare(name, list_bytes):
+        out, err, both, status = command_line(list_bytes)
+        open_page(name)
+        pick("my chips.txt", list_bytes)
+        driver.find_element(By.ID, "convert").click()
+        if not converted(name, "my chips.txt"):
+            return
+        shown = text_of("report")
+        if shown != both.decode(errors="replace"):
+            fail(name, f"the page shows {shown!r}, a terminal {both.decode(errors='replace')!r}")
+        if marked() != err.decode():
+            fail(name, f"the page marks {marked()!r} as diagnostics, standard error has {err.decode()!r}")
+        said = text_of("status")
+        if not said.startswith(f"Exit status {status}: "):
+            fail(name, f"the page says {said!r}, the status is {status}")
+        if saved(name, "save", "my chips-report.txt") not in (out, None):
+            fail(name, "Save report gave another file than standard output")
+        if saved(name, "save-diagnostics", "my chips-diagnostics.txt") not in (err, None):
+            fail(name, "Save diagnostics gave another file than standard error")
+        print(f"page: {name}: shown as a terminal shows it, status {status}, both streams saved byte for byte")
+
     for name, list_bytes in cases.items():
-        with tempfile.TemporaryDirectory() as scratch:
-            scratch = Path(scratch)
-            (scratch / "examples.txt").write_bytes(list_bytes)
-            out, err, both, status = command_line(scratch)
-            # The list is the file the user picks, whatever its name.
-            picked = scratch / "my chips.txt"
-            picked.write_bytes(list_bytes)
-            downloads = scratch / "downloads"
-            downloads.mkdir()
-            driver.get(page.as_uri())
-            driver.execute_cdp_cmd("Page.setDownloadBehavior",
-                                   {"behavior": "allow", "downloadPath": str(downloads)})
-            driver.find_element(By.ID, "list").send_keys(str(picked))
-            driver.find_element(By.ID, "convert").click()
-            try:
-                WebDriverWait(driver, 30).until(
-                    lambda d: d.find_element(By.ID, "status").get_attribute("textContent"))
-            except TimeoutException:
-                fail(name, "Convert gave no exit status within 30 s")
-                continue
-            shown = driver.find_element(By.ID, "report").get_attribute("textContent")
-            if shown != both.decode():
-                fail(name, f"the page shows {shown!r}, a terminal {both.decode()!r}")
-            marked = "".join(span.get_attribute("textContent") for span in
-                             driver.find_elements(By.CSS_SELECTOR, "#report .diagnostic"))
-            if marked != err.decode():
-                fail(name, f"the page marks {marked!r} as diagnostics, standard error has {err.decode()!r}")
-            said = driver.find_element(By.ID, "status").get_attribute("textContent")
-            if not said.startswith(f"Exit status {status}: "):
-                fail(name, f"the page says {said!r}, the status is {status}")
-            driver.find_element(By.ID, "save").click()
-            saved = downloads / "report.txt"
-            for _ in range(100):
-                if saved.exists():
-                    break
-                time.sleep(0.1)
-            if not saved.exists():
-                fail(name, f"Save report saved nothing: {os.listdir(downloads)}")
-            elif saved.read_bytes() != out:
-                fail(name, f"Save report gave {saved.read_bytes()!r}, standard output is {out!r}")
-            else:
-                print(f"page: {name}: shown as a terminal shows it, status {status}, saved byte for byte")
+        attempt(name, lambda: compare(name, list_bytes))
+
+    sample = cases["the sample list"]
+    sample_out, sample_err, sample_both, _ = command_line(sample)
+    long_list = (cases["every kind of line"] + b"\n") * 3000
+
+    behaviour = "a list deleted after it was picked"
+
+    def behaviour_1():
+        open_page(behaviour)
+        pick("gone.txt", sample).unlink()
+        driver.find_element(By.ID, "convert").click()
+        with tempfile.TemporaryDirectory() as folder:
+            os.mkdir(Path(folder) / "examples.txt")
+            cant_read = subprocess.run([chipid], cwd=folder, capture_output=True)
+        if converted(behaviour, "gone.txt", 10):
+            if text_of("report") != cant_read.stderr.decode() or not text_of("status").startswith(
+                    f"Exit status {cant_read.returncode}: "):
+                fail(behaviour, f"the page says {text_of('report')!r}, {text_of('status')!r}; the command "
+                     f"{cant_read.stderr!r}, status {cant_read.returncode}")
+            if not driver.find_element(By.ID, "convert").is_enabled():
+                fail(behaviour, "Convert stays disabled")
+        print(f"page: {behaviour}: the command's message and status, the page usable")
+
+    attempt(behaviour, behaviour_1)
+
+    behaviour = "another list picked after a conversion"
+
+    def behaviour_2():
+        open_page(behaviour)
+        pick("first.txt", sample)
+        driver.find_element(By.ID, "convert").click()
+        converted(behaviour, "first.txt")
+        pick("second.txt", cases["every kind of line"])
+        if driver.find_element(By.ID, "result").is_displayed():
+            fail(behaviour, "the first list's report, status and Save stay in reach")
+        if "second.txt" not in text_of("picked"):
+            fail(behaviour, f"the page names {text_of('picked')!r}")
+        print(f"page: {behaviour}: the first list's report is gone")
+
+    attempt(behaviour, behaviour_2)
+
+    behaviour = "two runs, one after the other at once"
+
+    def behaviour_3():
+        open_page(behaviour)
+        pick("long.txt", long_list)
+        driver.find_element(By.ID, "convert").click()
+        pick("short.txt", sample)
+        driver.find_element(By.ID, "convert").click()
+        if converted(behaviour, "short.txt"):
+            time.sleep(2)
+            if "short.txt" not in text_of("source") or text_of("report") != sample_both.decode():
+                fail(behaviour, f"the report shown is not short.txt's: {text_of('source')!r}")
+            if saved(behaviour, "save", "short-report.txt") not in (sample_out, None):
+                fail(behaviour, "Save report saves another list's report")
+        print(f"page: {behaviour}: only the last run's report")
+
+    attempt(behaviour, behaviour_3)
+
+    behaviour = "Cancel"
+
+    def behaviour_4():
+        open_page(behaviour)
+        pick("long.txt", long_list)
+        driver.find_element(By.ID, "convert").click()
+        driver.find_element(By.ID, "cancel").click()
+        time.sleep(1)
+        if text_of("progress") != "Cancelled." or driver.find_element(By.ID, "result").is_displayed():
+            fail(behaviour, f"the page says {text_of('progress')!r} and shows a result")
+        print(f"page: {behaviour}: the run ends, no result")
+
+    attempt(behaviour, behaviour_4)
+
+    behaviour = "a report longer than the display"
+
+    def behaviour_5():
+        huge = sample * 5000
+        huge_out, huge_err, _, _ = command_line(huge)
+        open_page(behaviour)
+        pick("huge.txt", huge)
+        driver.find_element(By.ID, "convert").click()
+        if converted(behaviour, "huge.txt", 120):
+            WebDriverWait(driver, 30).until(lambda d: d.find_elements(By.CSS_SELECTOR, "#report .cut"))
+            note = driver.find_element(By.CSS_SELECTOR, "#report .cut").get_attribute("textContent")
+            body = text_of("report")[:-len(note)]
+            if not body.endswith("\n") or "left out" not in note:
+                fail(behaviour, f"the display is cut at {body[-40:]!r}, saying {note!r}")
+            if saved(behaviour, "save", "huge-report.txt") not in (huge_out, None):
+                fail(behaviour, "the saved report is not the whole standard output")
+            driver.find_element(By.ID, "view").click()
+            WebDriverWait(driver, 10).until(lambda d: marked() == huge_err.decode())
+        print(f"page: {behaviour}: cut at a line's end and said so; saved whole; every diagnostic in view")
+
+    attempt(behaviour, behaviour_5)
+
+    behaviour = "a drop outside the box"
+
+    def behaviour_6():
+        open_page(behaviour)
+        drop_script = """
+            const files = new DataTransfer();
+            for (const [name, text] of arguments[0]) files.items.add(new File([text], name));
+            const event = new DragEvent("drop", { dataTransfer: files, bubbles: true, cancelable: true });
+            document.querySelector("h1").dispatchEvent(event);
+            return event.defaultPrevented;"""
+        if not driver.execute_script(drop_script, [["dropped.txt", sample.decode()]]):
+            fail(behaviour, "the browser would open the dropped file")
+        if "dropped.txt" not in text_of("picked"):
+            fail(behaviour, f"the page names {text_of('picked')!r}")
+        driver.find_element(By.ID, "convert").click()
+        if converted(behaviour, "dropped.txt") and text_of("report") != sample_both.decode():
+            fail(behaviour, "the dropped list's report is not the command's")
+        driver.execute_script(drop_script, [["a.txt", "x"], ["b.txt", "y"]])
+        if "2 files" not in text_of("picked") or driver.find_element(By.ID, "convert").is_enabled():
+            fail(behaviour, f"two files dropped: the page says {text_of('picked')!r}")
+        print(f"page: {behaviour}: taken; two files refused in words")
+
+    attempt(behaviour, behaviour_6)
+
+    behaviour = "a pasted list"
+
+    def behaviour_7():
+        open_page(behaviour)
+        driver.find_element(By.CSS_SELECTOR, ".paste summary").click()
+        driver.find_element(By.ID, "pasted").send_keys(sample.decode())
+        driver.find_element(By.ID, "use-pasted").click()
+        driver.find_element(By.ID, "convert").click()
+        if converted(behaviour, "pasted list") and text_of("report") != sample_both.decode():
+            fail(behaviour, "the pasted list's report is not the command's")
+        print(f"page: {behaviour}: converted as the command converts it")
+
+    attempt(behaviour, behaviour_7)
+
+    behaviour = "a phone's width"
+
+    def behaviour_8():
+        open_page(behaviour)
+        pick("wide.txt", sample)
+        driver.find_element(By.ID, "convert").click()
+        if converted(behaviour, "wide.txt"):
+            widths = driver.execute_script(
+                "const r = document.getElementById('report'); return [r.scrollWidth, r.clientWidth];")
+            if widths[0] > widths[1]:
+                fail(behaviour, f"the report is {widths[0]} px wide in a {widths[1]} px box")
+        print(f"page: {behaviour}: no sideways scrolling")
+
+    attempt(behaviour, behaviour_8)
+
+    behaviour = "accessibility"
+
+    def behaviour_9():
+        if driver.execute_script("return document.activeElement.id") != "report-heading":
+            fail(behaviour, f"focus is on {driver.execute_script('return document.activeElement.tagName')}")
+        try:
+            WebDriverWait(driver, 5).until(lambda d: "Exit status 0" in text_of("announce"))
+        except TimeoutException:
+            fail(behaviour, f"the status is not announced: {text_of('announce')!r}")
+        report = driver.find_element(By.ID, "report")
+        if report.get_attribute("role") != "region" or not report.get_attribute("aria-label"):
+            fail(behaviour, "the report is no labelled region")
+        print(f"page: {behaviour}: focus on the result, status announced, the report a labelled region")
+
+    attempt(behaviour, behaviour_9)
+
+    behaviour = "half a UTF-8 character before a diagnostic"
+
+    def behaviour_10():
+        split = b"W09D0103G41K12-1D1-02055\xc3\n"
+        split_err = command_line(split)[1].decode()
+        open_page(behaviour)
+        pick("split.txt", split)
+        driver.find_element(By.ID, "convert").click()
+        if converted(behaviour, "split.txt") and marked() != split_err:
+            fail(behaviour, f"the page marks {marked()!r}, standard error has {split_err!r}")
+        print(f"page: {behaviour}: the diagnostic marked alone")
+
+    attempt(behaviour, behaviour_10)
+
+    behaviour = "an empty list"
+
+    def behaviour_11():
+        open_page(behaviour)
+        pick("empty.txt", b"")
+        driver.find_element(By.ID, "convert").click()
+        if converted(behaviour, "empty.txt") and "no lines" not in text_of("summary"):
+            fail(behaviour, f"the page says {text_of('summary')!r}")
+        print(f"page: {behaviour}: said to have no lines")
+
+    attempt(behaviour, behaviour_11)
+
+    behaviour = "the dark scheme"
+
+    def behaviour_12():
+        driver.execute_cdp_cmd("Emulation.setEmulatedMedia",
+                               {"features": [{"name": "prefers-color-scheme", "value": "dark"}]})
+        open_page(behaviour)
+        background = driver.execute_script("return getComputedStyle(document.body).backgroundColor")
+        channels = [int(value) for value in re.findall(r"\d+", background)[:3]]
+        if sum(channels) > 3 * 64:
+            fail(behaviour, f"the page's background is {background}")
+        driver.execute_cdp_cmd("Emulation.setEmulatedMedia", {"features": []})
+        print(f"page: {behaviour}: followed ({background})")
+
+    attempt(behaviour, behaviour_12)
+
+    console_errors("the last page")
 finally:
     driver.quit()
 sys.exit(1 if failures else 0)

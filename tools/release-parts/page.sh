@@ -3,7 +3,7 @@
 # module, run under Node through the page's own system interface, writes
 # the same report.
 page_needs() {
-    needs clang++-14 clang-14 node nodejs
+    needs clang++-14 clang-14 node nodejs mandoc mandoc
     # The C and C++ libraries for WebAssembly, and its linker.
     local package
     for package in wasi-libc libc++-14-dev-wasm32 libc++abi-14-dev-wasm32 libclang-rt-14-dev-wasm32 lld-14; do
