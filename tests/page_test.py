@@ -85,10 +85,15 @@ def text_of(element_id):
     return found[0].get_attribute("textContent") if found else ""
 
 
+last_case = "the page"
+
+
 def open_page(case):
-    """A fresh page, downloads into an empty folder; the console's errors
-    of the page before it are the case before's."""
-    console_errors(case)
+    """A fresh page for CASE, downloads into an empty folder; the console's
+    errors so far are the case before's."""
+    global last_case
+    console_errors(last_case)
+    last_case = case
     for old in downloads.glob("*"):
         old.unlink()
     downloads.mkdir(exist_ok=True)
@@ -133,12 +138,16 @@ def saved(case, button, file_name):
 
 
 def attempt(behaviour, check):
-    """Runs one behaviour's check; whatever it raises fails that behaviour
-    alone."""
+    """Runs one behaviour's check, which returns what it found where it
+    passed; whatever it raises fails that behaviour alone."""
+    before = len(failures)
     try:
-        check()
+        passed = check()
     except Exception as error:  # noqa: BLE001 - any error is this behaviour's failure
         fail(behaviour, f"{type(error).__name__}: {str(error).splitlines()[0] if str(error) else ''}")
+        return
+    if len(failures) == before:
+        print(f"page: {behaviour}: {passed}")
 
 
 def marked():
@@ -167,7 +176,7 @@ try:
             fail(name, "Save report gave another file than standard output")
         if saved(name, "save-diagnostics", "my chips-diagnostics.txt") not in (err, None):
             fail(name, "Save diagnostics gave another file than standard error")
-        print(f"page: {name}: shown as a terminal shows it, status {status}, both streams saved byte for byte")
+        return f"shown as a terminal shows it, status {status}, both streams saved byte for byte"
 
     for name, list_bytes in cases.items():
         attempt(name, lambda: compare(name, list_bytes))
@@ -192,7 +201,7 @@ try:
                      f"{cant_read.stderr!r}, status {cant_read.returncode}")
             if not driver.find_element(By.ID, "convert").is_enabled():
                 fail(behaviour, "Convert stays disabled")
-        print(f"page: {behaviour}: the command's message and status, the page usable")
+        return "the command's message and status, the page usable"
 
     attempt(behaviour, behaviour_1)
 
@@ -208,7 +217,7 @@ try:
             fail(behaviour, "the first list's report, status and Save stay in reach")
         if "second.txt" not in text_of("picked"):
             fail(behaviour, f"the page names {text_of('picked')!r}")
-        print(f"page: {behaviour}: the first list's report is gone")
+        return "the first list's report is gone"
 
     attempt(behaviour, behaviour_2)
 
@@ -226,7 +235,7 @@ try:
                 fail(behaviour, f"the report shown is not short.txt's: {text_of('source')!r}")
             if saved(behaviour, "save", "short-report.txt") not in (sample_out, None):
                 fail(behaviour, "Save report saves another list's report")
-        print(f"page: {behaviour}: only the last run's report")
+        return "only the last run's report"
 
     attempt(behaviour, behaviour_3)
 
@@ -240,7 +249,7 @@ try:
         time.sleep(1)
         if text_of("progress") != "Cancelled." or driver.find_element(By.ID, "result").is_displayed():
             fail(behaviour, f"the page says {text_of('progress')!r} and shows a result")
-        print(f"page: {behaviour}: the run ends, no result")
+        return "the run ends, no result"
 
     attempt(behaviour, behaviour_4)
 
@@ -262,7 +271,7 @@ try:
                 fail(behaviour, "the saved report is not the whole standard output")
             driver.find_element(By.ID, "view").click()
             WebDriverWait(driver, 10).until(lambda d: marked() == huge_err.decode())
-        print(f"page: {behaviour}: cut at a line's end and said so; saved whole; every diagnostic in view")
+        return "cut at a line's end and said so; saved whole; every diagnostic in view"
 
     attempt(behaviour, behaviour_5)
 
@@ -286,7 +295,7 @@ try:
         driver.execute_script(drop_script, [["a.txt", "x"], ["b.txt", "y"]])
         if "2 files" not in text_of("picked") or driver.find_element(By.ID, "convert").is_enabled():
             fail(behaviour, f"two files dropped: the page says {text_of('picked')!r}")
-        print(f"page: {behaviour}: taken; two files refused in words")
+        return "taken; two files refused in words"
 
     attempt(behaviour, behaviour_6)
 
@@ -300,7 +309,7 @@ try:
         driver.find_element(By.ID, "convert").click()
         if converted(behaviour, "pasted list") and text_of("report") != sample_both.decode():
             fail(behaviour, "the pasted list's report is not the command's")
-        print(f"page: {behaviour}: converted as the command converts it")
+        return "converted as the command converts it"
 
     attempt(behaviour, behaviour_7)
 
@@ -315,7 +324,7 @@ try:
                 "const r = document.getElementById('report'); return [r.scrollWidth, r.clientWidth];")
             if widths[0] > widths[1]:
                 fail(behaviour, f"the report is {widths[0]} px wide in a {widths[1]} px box")
-        print(f"page: {behaviour}: no sideways scrolling")
+        return "no sideways scrolling"
 
     attempt(behaviour, behaviour_8)
 
@@ -331,7 +340,7 @@ try:
         report = driver.find_element(By.ID, "report")
         if report.get_attribute("role") != "region" or not report.get_attribute("aria-label"):
             fail(behaviour, "the report is no labelled region")
-        print(f"page: {behaviour}: focus on the result, status announced, the report a labelled region")
+        return "focus on the result, status announced, the report a labelled region"
 
     attempt(behaviour, behaviour_9)
 
@@ -345,7 +354,7 @@ try:
         driver.find_element(By.ID, "convert").click()
         if converted(behaviour, "split.txt") and marked() != split_err:
             fail(behaviour, f"the page marks {marked()!r}, standard error has {split_err!r}")
-        print(f"page: {behaviour}: the diagnostic marked alone")
+        return "the diagnostic marked alone"
 
     attempt(behaviour, behaviour_10)
 
@@ -357,7 +366,7 @@ try:
         driver.find_element(By.ID, "convert").click()
         if converted(behaviour, "empty.txt") and "no lines" not in text_of("summary"):
             fail(behaviour, f"the page says {text_of('summary')!r}")
-        print(f"page: {behaviour}: said to have no lines")
+        return "said to have no lines"
 
     attempt(behaviour, behaviour_11)
 
@@ -367,16 +376,19 @@ try:
         driver.execute_cdp_cmd("Emulation.setEmulatedMedia",
                                {"features": [{"name": "prefers-color-scheme", "value": "dark"}]})
         open_page(behaviour)
-        background = driver.execute_script("return getComputedStyle(document.body).backgroundColor")
-        channels = [int(value) for value in re.findall(r"\d+", background)[:3]]
-        if sum(channels) > 3 * 64:
-            fail(behaviour, f"the page's background is {background}")
+        # Light text on a dark, opaque background.
+        style = driver.execute_script(
+            "const s = getComputedStyle(document.body); return [s.backgroundColor, s.color];")
+        background, text = ([float(value) for value in re.findall(r"[\d.]+", color)] for color in style)
+        if len(background) == 4 or sum(background[:3]) > 3 * 64 or sum(text[:3]) < 3 * 160:
+            fail(behaviour, f"the page's background is {style[0]}, its text {style[1]}")
+        background = style[0]
         driver.execute_cdp_cmd("Emulation.setEmulatedMedia", {"features": []})
-        print(f"page: {behaviour}: followed ({background})")
+        return f"followed ({background})"
 
     attempt(behaviour, behaviour_12)
 
-    console_errors("the last page")
+    console_errors(last_case)
 finally:
     driver.quit()
 sys.exit(1 if failures else 0)
