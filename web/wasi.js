@@ -6,7 +6,8 @@
 //   io.open(path) -> a handle (an object), or a WASI errno (a number)
 //   io.read(handle, length) -> Uint8Array (empty at the end), or an errno
 //   io.close(handle)
-//   io.write(fd, bytes) -> 0, or an errno (1 standard output, 2 error)
+//   io.write(fd, bytes) -> 0, or an errno (1 standard output, 2 error);
+//     bytes may be a view of the program's memory, valid until it returns
 // A classic script, so that the page inlines it into its worker and Node
 // requires it as it is.
 "use strict";
@@ -26,7 +27,12 @@ function runChipidWasm(module, io) {
     class Exit {
         constructor(status) { this.status = status; }
     }
-    const view = () => new DataView(memory.buffer);
+    // One view of the memory, made anew only when the memory has grown.
+    let memoryView = null;
+    const view = () => {
+        if (memoryView === null || memoryView.buffer !== memory.buffer) memoryView = new DataView(memory.buffer);
+        return memoryView;
+    };
     const bytes = (ptr, len) => new Uint8Array(memory.buffer, ptr, len);
     // The buffers of an iovec list: { buf: u32, len: u32 } each.
     const iovecs = (ptr, count) => {
@@ -95,13 +101,18 @@ function runChipidWasm(module, io) {
         fd_seek(fd) { return files.has(fd) || fd === kListFolder ? E.NOSYS : fd <= 2 ? E.SPIPE : E.BADF; },
         fd_write(fd, iovsPtr, iovsCount, nwrittenPtr) {
             if (fd !== 1 && fd !== 2) return E.BADF;
-            // Gathered into one write, as the system call writes them.
-            const parts = iovecs(iovsPtr, iovsCount);
-            const all = new Uint8Array(parts.reduce((sum, part) => sum + part.length, 0));
-            let at = 0;
-            for (const part of parts) {
-                all.set(part, at);
-                at += part.length;
+            // Gathered into one write, as the system call writes them; one
+            // buffer is handed on as it lies in the memory, which the host
+            // copies or writes before it returns.
+            const parts = iovecs(iovsPtr, iovsCount).filter((part) => part.length > 0);
+            let all = parts[0] || new Uint8Array(0);
+            if (parts.length > 1) {
+                all = new Uint8Array(parts.reduce((sum, part) => sum + part.length, 0));
+                let at = 0;
+                for (const part of parts) {
+                    all.set(part, at);
+                    at += part.length;
+                }
             }
             const errno = io.write(fd, all);
             if (errno !== E.SUCCESS) return errno;
