@@ -125,7 +125,8 @@ def converted(case, name, seconds=60):
     it does not within SECONDS."""
     try:
         WebDriverWait(driver, seconds).until(
-            lambda d: text_of("status") and (not d.find_elements(By.ID, "source") or name in text_of("source") and
+            lambda d: text_of("status") and (not d.find_elements(By.ID, "source") or
+                                             f"Report of {name} (" in text_of("source") and
                                              d.execute_script("return performance.getEntriesByName('chipid-ready')"
                                                               ".length")))
         return True
@@ -165,12 +166,15 @@ def marked():
 
 try:
     driver.set_window_size(390, 844)  # a phone's width
-    def compare(name, list_bytes):
+    # One page for every list, as a user converts one after another; each
+    # list under a name of its own.
+    def compare(index, name, list_bytes):
         out, err, both, status = command_line(list_bytes)
-        open_page(name)
-        pick("my chips.txt", list_bytes)
+        list_name = f"my chips {index}.txt"
+        driver.execute_script("performance.clearMarks()")
+        pick(list_name, list_bytes)
         driver.find_element(By.ID, "convert").click()
-        if not converted(name, "my chips.txt"):
+        if not converted(name, list_name):
             return
         shown = text_of("report")
         if shown != both.decode(errors="replace"):
@@ -180,14 +184,16 @@ try:
         said = text_of("status")
         if not said.startswith(f"Exit status {status}: "):
             fail(name, f"the page says {said!r}, the status is {status}")
-        if saved(name, "save", "my chips-report.txt") not in (out, None):
+        if saved(name, "save", f"my chips {index}-report.txt") not in (out, None):
             fail(name, "Save report gave another file than standard output")
-        if saved(name, "save-diagnostics", "my chips-diagnostics.txt") not in (err, None):
+        if saved(name, "save-diagnostics", f"my chips {index}-diagnostics.txt") not in (err, None):
             fail(name, "Save diagnostics gave another file than standard error")
+        console_errors(name)
         return f"shown as a terminal shows it, status {status}, both streams saved byte for byte"
 
-    for name, list_bytes in cases.items():
-        attempt(name, lambda: compare(name, list_bytes))
+    open_page("the lists")
+    for index, (name, list_bytes) in enumerate(cases.items()):
+        attempt(name, lambda: compare(index, name, list_bytes))
 
     if lists_only:
         sys.exit(1 if failures else 0)
