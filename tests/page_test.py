@@ -135,6 +135,13 @@ def converted(case, name, seconds=60):
         return False
 
 
+def convert(case, name, list_bytes, seconds=60):
+    """Picks LIST_BYTES as the list NAME, converts it and waits for the end."""
+    pick(name, list_bytes)
+    driver.find_element(By.ID, "convert").click()
+    return converted(case, name, seconds)
+
+
 def saved(case, button, file_name):
     driver.find_element(By.ID, button).click()
     path = downloads / file_name
@@ -226,9 +233,7 @@ try:
 
     def behaviour_2():
         open_page(behaviour)
-        pick("first.txt", sample)
-        driver.find_element(By.ID, "convert").click()
-        converted(behaviour, "first.txt")
+        convert(behaviour, "first.txt", sample)
         pick("second.txt", cases["every kind of line"])
         if driver.find_element(By.ID, "result").is_displayed():
             fail(behaviour, "the first list's report, status and Save stay in reach")
@@ -244,9 +249,7 @@ try:
         open_page(behaviour)
         pick("long.txt", long_list)
         driver.find_element(By.ID, "convert").click()
-        pick("short.txt", sample)
-        driver.find_element(By.ID, "convert").click()
-        if converted(behaviour, "short.txt"):
+        if convert(behaviour, "short.txt", sample):
             time.sleep(2)
             if "short.txt" not in text_of("source") or text_of("report") != sample_both.decode():
                 fail(behaviour, f"the report shown is not short.txt's: {text_of('source')!r}")
@@ -276,9 +279,7 @@ try:
         huge = sample * 5000
         huge_out, huge_err, _, _ = command_line(huge)
         open_page(behaviour)
-        pick("huge.txt", huge)
-        driver.find_element(By.ID, "convert").click()
-        if converted(behaviour, "huge.txt", 120):
+        if convert(behaviour, "huge.txt", huge, 120):
             WebDriverWait(driver, 30).until(lambda d: d.find_elements(By.CSS_SELECTOR, "#report .cut"))
             note = driver.find_element(By.CSS_SELECTOR, "#report .cut").get_attribute("textContent")
             body = text_of("report")[:-len(note)]
@@ -334,9 +335,7 @@ try:
 
     def behaviour_8():
         open_page(behaviour)
-        pick("wide.txt", sample)
-        driver.find_element(By.ID, "convert").click()
-        if converted(behaviour, "wide.txt"):
+        if convert(behaviour, "wide.txt", sample):
             widths = driver.execute_script(
                 "const r = document.getElementById('report'); return [r.scrollWidth, r.clientWidth];")
             if widths[0] > widths[1]:
@@ -367,9 +366,7 @@ try:
         split = b"W09D0103G41K12-1D1-02055\xc3\n"
         split_err = command_line(split)[1].decode()
         open_page(behaviour)
-        pick("split.txt", split)
-        driver.find_element(By.ID, "convert").click()
-        if converted(behaviour, "split.txt") and marked() != split_err:
+        if convert(behaviour, "split.txt", split) and marked() != split_err:
             fail(behaviour, f"the page marks {marked()!r}, standard error has {split_err!r}")
         return "the diagnostic marked alone"
 
@@ -379,9 +376,7 @@ try:
 
     def behaviour_11():
         open_page(behaviour)
-        pick("empty.txt", b"")
-        driver.find_element(By.ID, "convert").click()
-        if converted(behaviour, "empty.txt") and "no lines" not in text_of("summary"):
+        if convert(behaviour, "empty.txt", b"") and "no lines" not in text_of("summary"):
             fail(behaviour, f"the page says {text_of('summary')!r}")
         return "said to have no lines"
 
