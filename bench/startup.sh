@@ -28,9 +28,9 @@ source bench/build.sh
 build_chipid build-bench
 # Start-up is what linking decides: a dynamically linked chipid (a build
 # without the static C and C++ libraries) would time the dynamic loader.
-if readelf -l build-bench/chipid | grep -q INTERP; then
+if [[ $(readelf -l build-bench/chipid) == *INTERP* ]]; then
     echo "bench: build-bench/chipid is linked dynamically; its start-up is not the tool's:" \
-        "install the static libraries (Debian: libc6-dev libstdc++-12-dev) and run again" >&2
+        "install the static libraries (Debian: libc6-dev and the libstdc++-N-dev of your g++) and run again" >&2
     exit 1
 fi
 build_c floor

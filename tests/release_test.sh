@@ -126,7 +126,8 @@ mkdir -p "$work/refused/build/CMakeFiles" "$work/refused/build-test/tests" "$wor
 touch "$work/refused/build/CMakeFiles/x" "$work/refused/build-test/tests/x"
 (cd "$work/refused" && dpkg-buildpackage -S -us -uc -d) >"$work/by-hand.log" 2>&1 ||
     { cat "$work/by-hand.log" >&2; fail "dpkg-buildpackage -S fails"; }
-tar -tJf "$work/chipid_$version.tar.xz" | grep -Eq '/(build|build-test|\.git)/' &&
+listing=$(tar -tJf "$work/chipid_$version.tar.xz")
+grep -Eq '/(build|build-test|\.git)/' <<<"$listing" &&
     fail "dpkg-buildpackage -S packs build trees or .git"
 
 # The second clone's path holds a space, which every path that the
@@ -152,7 +153,8 @@ out=$work/one/out
 (cd "$out" && sha256sum --check --quiet SHA256SUMS) || fail "sha256sum -c fails"
 echo "release: reproducible ($who, umask 077, against $(id -un), umask 022):"
 cat "$out/SHA256SUMS"
-tail -n "$(wc -l <"$source/NEWS.md")" "$work/one.log" | grep -qx "## $version (.*)" ||
+ending=$(tail -n "$(wc -l <"$source/NEWS.md")" "$work/one.log")
+grep -qx "## $version (.*)" <<<"$ending" ||
     fail "the release does not end with its NEWS.md entry"
 
 # Signed afterwards, a copy, with a throwaway key in a GNUPGHOME of the
@@ -162,7 +164,7 @@ export GNUPGHOME=$work/gnupg
 mkdir -m 700 "$GNUPGHOME"
 gpg --batch --quiet --passphrase '' --quick-gen-key "chipid release test <release-test@example.org>" \
     ed25519 sign never 2>/dev/null
-key=$(gpg --batch --with-colons --list-secret-keys 2>/dev/null | awk -F: '$1 == "fpr" { print $10; exit }')
+key=$(gpg --batch --with-colons --list-secret-keys 2>/dev/null | awk -F: '$1 == "fpr" && key == "" { key = $10 } END { print key }')
 [[ -n $key ]] || fail "gpg made no key"
 signed=$work/signed
 cp -r "$out" "$signed"

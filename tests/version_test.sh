@@ -32,7 +32,7 @@ cmake -S "$work/src" -B "$work/build" -G Ninja -DCHIPID_BUILD_TESTING=OFF >"$wor
 
 # Each product of the build names VERSION.
 names() {
-    readelf -n "$work/build/chipid" | grep -qF "\"version\":\"$1\"" || fail "the ELF note is not at $1"
+    [[ $(readelf -n "$work/build/chipid") == *"\"version\":\"$1\""* ]] || fail "the ELF note is not at $1"
     grep -q "^\.TH CHIPID 1 .* \"chipid $1\"" "$work/build/man/chipid.1" ||
         fail "the manual page is not at $1"
     [[ $(head -n 1 "$work/build/doc/README") == "chipid $1" ]] || fail "the README is not at $1"

@@ -33,7 +33,7 @@ $name/share/man/man1/chipid.1"
     header=$(readelf -h "$binary")
     machine=$(target_field "$target" ELF_MACHINE)
     grep -q "Machine: .*$machine\$" <<<"$header" || fail "$name: bin/chipid is not for $machine"
-    readelf -l "$binary" | grep -q INTERP && fail "$name: bin/chipid has a program interpreter"
+    [[ $(readelf -l "$binary") != *INTERP* ]] || fail "$name: bin/chipid has a program interpreter"
     readme=$work/unpacked/$target/$name/share/doc/chipid/README
     if [[ $(target_field "$target" STATIC) == static-pie ]]; then
         grep -q 'Type: *DYN' <<<"$header" || fail "$name: bin/chipid is not a PIE"

@@ -21,9 +21,9 @@ for target in "${targets[@]}"; do
     done
     grep -q "linked dynamically" "$root/usr/share/doc/chipid/README" ||
         fail "$arch package: its README does not say chipid is linked dynamically"
-    zcat "$root/usr/share/man/man1/chipid.1.gz" | grep -q "\"chipid $version\"" ||
+    [[ $(zcat "$root/usr/share/man/man1/chipid.1.gz") == *"\"chipid $version\""* ]] ||
         fail "$arch package: the manual page is not at version $version"
-    dpkg-deb -f "$deb" Depends | grep -q libstdc++6 || fail "$arch package: Depends not computed"
+    [[ $(dpkg-deb -f "$deb" Depends) == *libstdc++6* ]] || fail "$arch package: Depends not computed"
     note=$(readelf -n "$root/usr/bin/chipid" | sed -n 's/^ *Packaging Metadata: //p')
     [[ $note == "{\"type\":\"deb\",\"os\":\"debian\",\"name\":\"chipid\",\"version\":\"$version\",\"architecture\":\"$arch\"}" ]] ||
         fail "$arch package: the package note says: $note"

@@ -13,7 +13,7 @@ archives_make() {
         [[ $(target_field "$target" ARCHIVE) == *.tar.gz ]] || continue
         name=$(archive_name "$target")
         stage_target "$target"
-        ! readelf -l "$work/stage-$target/$name/bin/chipid" | grep -q INTERP ||
+        [[ $(readelf -l "$work/stage-$target/$name/bin/chipid") != *INTERP* ]] ||
             fail "the $target chipid is not static"
         tar --create --format=gnu --sort=name --owner=0 --group=0 --numeric-owner \
             --mtime="@$SOURCE_DATE_EPOCH" --mode=u=rwX,go=rX -C "$work/stage-$target" "$name" |
