@@ -5,6 +5,9 @@
 include(CheckPIESupported)
 check_pie_supported()
 
+# Which compiler, in the build's log: a machine may have several.
+message(STATUS "chipid: compiled by ${CMAKE_CXX_COMPILER} (${CMAKE_CXX_COMPILER_ID} ${CMAKE_CXX_COMPILER_VERSION})")
+
 # Warnings, and with CHIPID_WERROR errors, for chipid's own targets (the
 # tool, its tests and its fuzzer), never for GoogleTest built beside them.
 function(chipid_set_warnings target)
@@ -64,11 +67,18 @@ function(chipid_set_flags target)
     set_target_properties(${target} PROPERTIES POSITION_INDEPENDENT_CODE ON)
   endif()
   if(CHIPID_HARDENING)
-    # Debian's hardening=+all, and the two that Debian 12's dpkg-buildflags
-    # lacks: stack clash protection and control-flow protection.
-    target_compile_options(${target} PRIVATE
-      -fstack-protector-strong -fstack-clash-protection ${CHIPID_TARGET_CONTROL_FLOW} -Wformat
-      -Werror=format-security)
+    # Debian's hardening=+all as Debian 13's dpkg-buildflags gives it (12's
+    # lacks stack clash and control-flow protection), each flag once: where
+    # the flags given hold one already, it is not added again.
+    set(hardening_flags "")
+    foreach(flag IN ITEMS -fstack-protector-strong -fstack-clash-protection
+        ${CHIPID_TARGET_CONTROL_FLOW} -Wformat -Werror=format-security)
+      string(FIND " ${CMAKE_CXX_FLAGS} " " ${flag} " given)
+      if(given EQUAL -1)
+        list(APPEND hardening_flags ${flag})
+      endif()
+    endforeach()
+    target_compile_options(${target} PRIVATE ${hardening_flags})
     # On Windows the stack protector's runtime (libssp) comes with the flag
     # on the link line of whatever links the tool's code, tests included.
     if(WIN32)
@@ -192,7 +202,7 @@ if(CHIPID_SANITIZE OR CHIPID_FUZZ)
 endif()
 if(CHIPID_FUZZ)
   if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
-    message(FATAL_ERROR "CHIPID_FUZZ needs clang: configure with -DCMAKE_CXX_COMPILER=clang++")
+    message(FATAL_ERROR "CHIPID_FUZZ needs clang: configure with --toolchain cmake/clang.cmake")
   endif()
   add_compile_options(-fsanitize=fuzzer-no-link)
 endif()

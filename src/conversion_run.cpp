@@ -20,7 +20,7 @@ namespace {
 // or leaves more than the limit in it once the CR is taken off.
 constexpr std::size_t kReadBufferSize = kLineLimit + 2;
 
-enum class LineRead { kLine, kTooLong, kEnd, kReadError };
+enum class LineRead : std::uint8_t { kLine, kTooLong, kEnd, kReadError };
 
 // Whether the last read from the chip list failed. libstdc++ sets the bad
 // bit; libc++ reports a failed read (of a directory, say) as end of file,

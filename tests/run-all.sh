@@ -22,10 +22,12 @@ describe() {
     case $1 in
         packages) echo "install, as root with apt-get, the Debian packages the steps need" ;;
         format) echo "clang-format finds nothing to change" ;;
-        bare) echo "the tool alone builds and runs without GoogleTest; its tests refuse to" ;;
+        bare) echo "the tool alone builds and runs without GoogleTest; its tests refuse to configure" ;;
         native) echo "g++ build with -Werror, every CTest test (build-test)" ;;
         libcxx) echo "clang with LLVM's libc++ (cmake/libcxx.cmake), every CTest test" ;;
         tidy) echo "clang-tidy on the tool's code" ;;
+        debian13) echo "in a Debian 13 chroot: packages bare native libcxx tidy deb" ;;
+        deb) echo "the native .deb: dpkg-buildpackage, lintian, autopkgtest (by name, and in debian13)" ;;
         target:*) echo "cross-built for ${1#target:}, every CTest test under its emulator" ;;
         wasm) echo "WebAssembly build: the executable tests under Node, the page in headless Chromium" ;;
         release) echo "the release twice, compared, checked, the executable tests on every binary" ;;
@@ -35,15 +37,17 @@ describe() {
         sanitize) echo "clang with AddressSanitizer and UndefinedBehaviorSanitizer, every CTest test" ;;
     esac
 }
-needs_root() { [[ $1 == packages || $1 == release ]]; }
+needs_root() { [[ $1 == packages || $1 == release || $1 == deb || $1 == debian13 ]]; }
 
 source tools/targets.sh
 foreign_targets=()
 for target in $(target_names); do
     target_is_native "$target" || foreign_targets+=("$target")
 done
-all_steps=(packages format bare native libcxx tidy "${foreign_targets[@]/#/target:}" wasm release asan-flags fuzz
-    bench sanitize)
+all_steps=(packages format bare native libcxx tidy debian13 "${foreign_targets[@]/#/target:}" wasm release
+    asan-flags fuzz bench sanitize)
+# Steps that run only when named.
+named_steps=(deb)
 
 in_git=false
 git rev-parse --is-inside-work-tree >/dev/null 2>&1 && in_git=true
@@ -54,7 +58,7 @@ case ${1:-} in
         steps=("$2")
         ;;
     --list)
-        for step in "${all_steps[@]}"; do printf '%-24s %s\n' "$step" "$(describe "$step")"; done
+        for step in "${all_steps[@]}" "${named_steps[@]}"; do printf '%-24s %s\n' "$step" "$(describe "$step")"; done
         exit 0
         ;;
     "")
@@ -88,57 +92,121 @@ if ((EUID != 0)); then
     done
 fi
 
+# What each step needs from Debian: packages_for STEP CLANG prints its
+# packages, where CLANG is the version of the clang that the clang builds
+# take (cmake/clang.cmake), whose companions Debian names by it.
+packages_for() {
+    local step=$1 clang=$2 target
+    local build=(build-essential cmake ninja-build)
+    local tests=("${build[@]}" libgtest-dev libgmock-dev groff-base man-db mandoc binutils mawk git dpkg-dev)
+    case $step in
+        format) echo clang-format ;;
+        bare | asan-flags) echo "${build[@]}" ;;
+        native) echo "${tests[@]}" ;;
+        libcxx) echo "${tests[@]}" "clang-$clang" "libc++-$clang-dev" "libc++abi-$clang-dev" ;;
+        tidy) echo "${tests[@]}" clang-tidy ;;
+        target:*) echo "${tests[@]}" "$(target_field "${step#target:}" PACKAGES)" ;;
+        wasm)
+            echo "${tests[@]}" "clang-$clang" "lld-$clang" wasi-libc "libc++-$clang-dev-wasm32" \
+                "libc++abi-$clang-dev-wasm32" "libclang-rt-$clang-dev-wasm32" nodejs chromium chromium-driver \
+                python3-selenium
+            ;;
+        release)
+            for target in $(target_names released); do
+                target_is_native "$target" || packages_for "target:$target" "$clang"
+            done
+            packages_for wasm "$clang"
+            echo debhelper lintian blhc devscripts xz-utils util-linux autopkgtest gnupg rpm rpmlint cpio
+            ;;
+        fuzz | sanitize) echo "${tests[@]}" "clang-$clang" "libclang-rt-$clang-dev" ;;
+        bench) echo "${build[@]}" mawk valgrind strace time ;;
+        debian13) echo debootstrap ;;
+        deb) echo "${build[@]}" debhelper lintian autopkgtest ;;
+    esac
+}
+
 # Wait for another apt-get or dpkg to let go of its lock rather than fail.
 apt_get() { DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 "$@"; }
-updated=false
-# Installs those of the given packages that are not installed, with or
-# without triggers still pending.
-install_missing() {
-    local package missing=()
-    for package in "$@"; do
-        dpkg-query -W -f='${Status}' "$package" 2>/dev/null |
-            grep -Eq '^install ok (installed|triggers-pending|triggers-awaited)$' ||
-            missing+=("$package")
-    done
-    ((${#missing[@]})) || return 0
-    echo "installing ${missing[*]}"
-    $updated || apt_get update
-    updated=true
-    apt_get install -y --no-install-recommends "${missing[@]}"
+installed() {
+    local status
+    status=$(dpkg-query -W -f='${db:Status-Abbrev}' "$1" 2>/dev/null) || return 1
+    [[ $status == ii* ]]
 }
+# Installs what the other steps of the run need (every step's, if it runs
+# alone), in one apt call: one that installs a multi-arch runtime for one
+# architecture and not for another, if at all, at one version everywhere.
 step_packages() {
-    install_missing build-essential cmake ninja-build g++ libgtest-dev libgmock-dev clang-14 \
-        libclang-rt-14-dev libc++-14-dev libc++abi-14-dev clang-format clang-tidy groff-base man-db mandoc dpkg-dev debhelper \
-        lintian blhc devscripts binutils git mawk xz-utils util-linux qemu-user-static autopkgtest \
-        valgrind gnupg strace time rpm rpmlint cpio wasi-libc libc++-14-dev-wasm32 \
-        libc++abi-14-dev-wasm32 libclang-rt-14-dev-wasm32 lld-14 nodejs chromium chromium-driver \
-        python3-selenium
-    # Every foreign target: the packages its row names (cross compilers, the
-    # C and C++ runtimes whose symbols dpkg-shlibdeps reads when its package
-    # is cross-built, its emulator), with dpkg told of their architectures.
-    local target package packages=() row_packages
-    for target in "${foreign_targets[@]}"; do
-        mapfile -t row_packages < <(target_field "$target" PACKAGES)
-        for package in "${row_packages[@]}"; do
-            packages+=("$package")
-            [[ $package == *:* ]] || continue
-            if ! dpkg --print-foreign-architectures | grep -qx "${package#*:}"; then
-                dpkg --add-architecture "${package#*:}"
-                updated=false
-            fi
+    local step steps=() clang target package packages=() missing=() foreign=() pins=()
+    local run
+    read -ra run <<<"${CHIPID_RUN_STEPS:-}"
+    [[ -n ${run[*]} && ${run[*]} != packages ]] || run=("${all_steps[@]}")
+    for step in "${run[@]}"; do
+        [[ $step == packages ]] || steps+=("$step")
+    done
+    source tools/packages.sh
+
+    # The rows' packages for a foreign architecture need it known to dpkg.
+    for step in "${steps[@]}"; do
+        [[ $step == target:* || $step == release ]] || continue
+        for target in "${foreign_targets[@]}"; do
+            [[ $step == release || $step == "target:$target" ]] || continue
+            for package in $(target_field "$target" PACKAGES); do
+                [[ $package == *:* && " ${foreign[*]} " != *" $package "* ]] || continue
+                foreign+=("$package")
+                [[ " $(dpkg --print-foreign-architectures | tr '\n' ' ') " == *" ${package#*:} "* ]] ||
+                    dpkg --add-architecture "${package#*:}"
+            done
         done
     done
-    install_missing "${packages[@]}" && return
-    # Say which row asks for what cannot be had.
-    for target in "${foreign_targets[@]}"; do
-        mapfile -t row_packages < <(target_field "$target" PACKAGES)
-        for package in "${row_packages[@]}"; do
-            apt-cache policy "$package" 2>/dev/null | grep -q '^ *Candidate: [^(]' ||
-                echo "run-all: cmake/targets/$target.cmake names $package, which apt-get cannot" \
-                    "install here" >&2
+    # The clang that the clang builds will take; on a machine with none yet,
+    # the one the distribution's clang package stands for.
+    clang=$(cmake -P cmake/clang.cmake)
+    local updated=false
+    if [[ -z $clang ]]; then
+        apt_get update
+        updated=true
+        clang=$(apt-cache depends clang | sed -n 's/^ *Depends: clang-\([0-9]*\)$/\1/p')
+        [[ -n $clang ]] || { echo "packages: the distribution's clang package names no clang-N" >&2; return 1; }
+    fi
+    echo "packages: for ${steps[*]}, with clang $clang"
+    for step in "${steps[@]}"; do
+        for package in $(packages_for "$step" "$clang"); do
+            [[ " ${packages[*]} " == *" $package "* ]] || packages+=("$package")
         done
     done
-    return 1
+    for package in "${packages[@]}"; do
+        installed "$package" || missing+=("$package")
+    done
+    ((${#missing[@]})) || { echo "packages: all installed"; return 0; }
+    echo "packages: installing ${missing[*]}"
+    $updated || apt_get update
+
+    # The multi-arch runtimes at one version on every architecture.
+    if ((${#foreign[@]})); then
+        local chosen i
+        chosen=$(runtime_pins "${foreign[@]}") || return 1
+        mapfile -t pins <<<"$chosen"
+        echo "packages: the multi-arch runtimes, at one version everywhere: ${pins[*]}"
+        # A package asked for by name and pinned is asked for once, pinned.
+        for package in "${pins[@]}"; do
+            for i in "${!missing[@]}"; do
+                [[ ${missing[i]} != "${package%=*}" ]] || unset 'missing[i]'
+            done
+        done
+    fi
+    local log status=0
+    log=$(mktemp)
+    apt_get install -y --no-install-recommends --allow-downgrades "${missing[@]}" "${pins[@]}" 2>&1 |
+        tee "$log" || status=${PIPESTATUS[0]}
+    if ((status != 0)); then
+        # apt's own account first, then the packages that really have no
+        # candidate, each with the row that names it.
+        echo "packages: apt-get install failed, saying:" >&2
+        awk '/unmet dependencies/ { on = 1 } on || /^E: /' "$log" >&2
+        name_uninstallable "${missing[@]}" | sed 's/^/packages: /' >&2
+    fi
+    rm -f "$log"
+    return "$status"
 }
 
 step_format() {
@@ -193,6 +261,96 @@ step_libcxx() {
 step_tidy() {
     native_build
     clang-tidy --quiet -p build-test src/*.cpp
+}
+
+# The source tree as it stands, without build trees: what git tracks or
+# would track, in a clone; outside one, every file but the build trees.
+copy_tree() {
+    mkdir -p "$1"
+    if $in_git; then
+        git ls-files -z --cached --others --exclude-standard |
+            tar -c --null --no-recursion --ignore-failed-read -T - 2>/dev/null
+    else
+        tar -c --exclude='./build*' --exclude=./debian/chipid --exclude=./debian/.debhelper .
+    fi | tar -x -C "$1"
+}
+
+# The native Debian package as a packager makes it, from a copy of the
+# tree: dpkg-buildpackage, lintian, and autopkgtest, which installs it on
+# this machine; it is purged afterwards.
+step_deb() {
+    local work status=0
+    work=$(mktemp -d)
+    copy_tree "$work/chipid"
+    (cd "$work/chipid" && dpkg-buildpackage -b -us -uc) 2>&1 | tee "$work/build.log"
+    # Each hardening flag once on a compile line, whether dpkg-buildflags
+    # or chipid's CMake gives it.
+    awk '/ -c / {
+            delete seen
+            for (i = 1; i <= NF; i++)
+                if ($i ~ /^-(fstack-|fcf-|mbranch-|Wformat|Werror=format|D_FORTIFY)/ && seen[$i]++ == 1) {
+                    print "deb: " $i " twice: " $0
+                    twice = 1
+                }
+        }
+        END { exit twice }' "$work/build.log" >&2
+    # Debian 12's lintian knows policy up to 4.6.2, and takes the package's
+    # newer Standards-Version for a typing error.
+    lintian --pedantic -I --fail-on error,warning,info --suppress-tags newer-standards-version \
+        "$work"/chipid_*.changes || status=$?
+    if ((status == 0)); then
+        autopkgtest "$work"/chipid_*.deb "$work/chipid" -- null || status=$?
+        dpkg --purge chipid >/dev/null 2>&1 || true
+    fi
+    rm -rf "$work"
+    return "$status"
+}
+
+# Debian 13, as its users and developers have it: a chroot made by
+# debootstrap and kept between runs in a cache folder outside the tree
+# (CHIPID_CHROOT_CACHE, /var/cache/chipid by default), with the archive's
+# updates. In it, on a copy of the tree: the packages the steps need, the
+# README's build, the fast loop's suite, the libc++ build with Debian 13's
+# clang, clang-tidy, and the native package with its autopkgtest.
+step_debian13() {
+    local root=${CHIPID_CHROOT_CACHE:-/var/cache/chipid}/debian13
+    local mirror=${CHIPID_DEBIAN_MIRROR:-http://deb.debian.org/debian}
+    [[ -n ${root%/debian13} ]] || { echo "debian13: CHIPID_CHROOT_CACHE is empty" >&2; return 1; }
+    if [[ ! -e $root/.chipid-ready ]]; then
+        rm -rf "$root"
+        mkdir -p "$root"
+        debootstrap --variant=buildd trixie "$root" "$mirror"
+        touch "$root/.chipid-ready"
+    fi
+    echo "debian13: the chroot in $root"
+    rm -f "$root/etc/apt/sources.list"
+    printf '%s\n' "Types: deb" "URIs: $mirror" "Suites: trixie trixie-updates" "Components: main" \
+        "Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg" "" "Types: deb" \
+        "URIs: ${CHIPID_DEBIAN_SECURITY_MIRROR:-http://deb.debian.org/debian-security}" \
+        "Suites: trixie-security" "Components: main" \
+        "Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg" \
+        >"$root/etc/apt/sources.list.d/debian.sources"
+    cp /etc/resolv.conf "$root/etc/resolv.conf"
+    rm -rf "$root/build/chipid"
+    copy_tree "$root/build/chipid"
+    # What the chroot needs of the machine, unmounted however the step ends.
+    debian13_mounts=()
+    trap 'for ((i = ${#debian13_mounts[@]} - 1; i >= 0; i--)); do
+        umount --recursive --lazy "${debian13_mounts[i]}"; done' EXIT
+    mount -t proc proc "$root/proc" && debian13_mounts+=("$root/proc")
+    mount -t sysfs sysfs "$root/sys" && debian13_mounts+=("$root/sys")
+    mount --rbind /dev "$root/dev" && debian13_mounts+=("$root/dev")
+    mount --make-rslave "$root/dev"
+    mount -t tmpfs tmpfs "$root/tmp" && debian13_mounts+=("$root/tmp")
+    in_chroot() {
+        chroot "$root" env -i PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
+            HOME=/root LANG=C.UTF-8 DEBIAN_FRONTEND=noninteractive CI="${CI:-}" "$@"
+    }
+    # tests/run-all.sh reads the target rows through CMake before any step.
+    in_chroot apt-get -o DPkg::Lock::Timeout=600 update
+    in_chroot apt-get -o DPkg::Lock::Timeout=600 dist-upgrade -y
+    in_chroot apt-get -o DPkg::Lock::Timeout=600 install -y --no-install-recommends cmake
+    in_chroot bash -c 'cd /build/chipid && bash tests/run-all.sh packages bare native libcxx tidy deb'
 }
 
 # Windows programs run under wine, in a temporary prefix whose wineserver
@@ -261,7 +419,7 @@ step_asan_flags() {
 
 step_fuzz() {
     cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCHIPID_WERROR=ON \
-        -DCMAKE_CXX_COMPILER=clang++-14 -DCHIPID_FUZZ=ON -DCHIPID_BUILD_TESTING=OFF
+        --toolchain cmake/clang.cmake -DCHIPID_FUZZ=ON -DCHIPID_BUILD_TESTING=OFF
     cmake --build build-fuzz
     # New inputs go to a scratch corpus; the seeds in the tree, and the one
     # the build makes of every lot, stay as they are.
@@ -278,7 +436,7 @@ step_bench() {
 
 step_sanitize() {
     cmake -S . -B build-sanitize -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCHIPID_WERROR=ON \
-        -DCMAKE_CXX_COMPILER=clang++-14 -DCHIPID_SANITIZE=ON -DCHIPID_BUILD_TESTING=ON
+        --toolchain cmake/clang.cmake -DCHIPID_SANITIZE=ON -DCHIPID_BUILD_TESTING=ON
     cmake --build build-sanitize
     ctest --test-dir build-sanitize --output-on-failure -j "$(nproc)"
 }
@@ -298,6 +456,8 @@ logs=$root/build-logs
 mkdir -p "$logs"
 rows=()
 failed=()
+# The packages step installs what the other steps of the run need.
+export CHIPID_RUN_STEPS="${steps[*]}"
 for step in "${steps[@]}"; do
     echo "== $step: $(describe "$step")"
     log=$logs/${step//:/-}.log

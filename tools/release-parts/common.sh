@@ -52,24 +52,40 @@ needs() {
         shift 2
     done
 }
-installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q ' installed$'; }
+# The installed version of a package, or nothing.
+installed_version() {
+    local status
+    status=$(dpkg-query -W -f='${db:Status-Abbrev}${Version}' "$1" 2>/dev/null) || return 0
+    [[ $status != ii* ]] || echo "${status#ii }"
+}
 needs_package() {
-    installed "$1" || fail "$1 is missing, which $2 needs: apt-get install $1"
+    [[ -n $(installed_version "$1") ]] || fail "$1 is missing, which $2 needs: apt-get install $1"
 }
 needs git git cmake cmake ninja ninja-build g++ g++ xz xz-utils gzip gzip setsid util-linux \
     dpkg-parsechangelog dpkg-dev
 mapfile -t targets < <(target_names released)
 # Each foreign target's row names the packages its build and emulator need:
 # cross compilers, the runtimes whose symbols dpkg-shlibdeps reads, qemu.
+# A runtime for another architecture is installed at the host's version:
+# apt alone would take the newest of each, which an update may not yet
+# have brought to every architecture; the packages step chooses one.
 for target in "${targets[@]}"; do
     target_is_native "$target" && continue
     mapfile -t packages < <(target_field "$target" PACKAGES)
     for package in "${packages[@]}"; do
-        installed "$package" && continue
+        version=$(installed_version "$package")
         case $package in
-            *:*) fail "$package is missing: dpkg --add-architecture ${package#*:} && apt-get update &&" \
-                "apt-get install $package" ;;
-            *) fail "$package is missing, which the $target target needs: apt-get install $package" ;;
+            *:*)
+                host_version=$(installed_version "${package%:*}:$(dpkg --print-architecture)")
+                [[ -n $version ]] ||
+                    fail "$package is missing, which the $target target needs: as root, bash" \
+                        "tests/run-all.sh packages installs it at ${package%:*}'s version here" \
+                        "(apt-get install alone may take a version the host lacks)"
+                [[ $version == "$host_version" ]] ||
+                    fail "$package is at $version and ${package%:*} at ${host_version:-none}: as root," \
+                        "bash tests/run-all.sh packages installs one version on every architecture"
+                ;;
+            *) [[ -n $version ]] || fail "$package is missing, which the $target target needs: apt-get install $package" ;;
         esac
     done
 done
@@ -97,7 +113,7 @@ release_checks() {
             "or write the Maintainer into the entry's trailer line, and commit"
     grep -q "^## $version\( \|$\)" NEWS.md ||
         fail "NEWS.md has no entry for $version: add '## $version (DATE)' with its notes, newest first"
-    git tag --points-at HEAD | grep -qx "v$version" ||
+    [[ $'\n'$(git tag --points-at HEAD)$'\n' == *$'\n'"v$version"$'\n'* ]] ||
         fail "HEAD is not tagged v$version: tag the release commit, git tag -a v$version -m 'chipid $version'"
 
     export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(dpkg-parsechangelog -S Timestamp)}
@@ -183,7 +199,8 @@ same_command_report() {
     fi
     for stream in out err status; do
         cmp -s "$reference.$stream" "$run.$stream" && continue
-        diff "$reference.$stream" "$run.$stream" | head -n 20 >&2
+        diff "$reference.$stream" "$run.$stream" >"$run.diff" || true
+        head -n 20 "$run.diff" >&2
         fail "$name writes another report ($stream) than $(basename "$reference")"
     done
 }

@@ -3,10 +3,14 @@
 # module, run under Node through the page's own system interface, writes
 # the same report.
 page_needs() {
-    needs clang++-14 clang-14 node nodejs mandoc mandoc
-    # The C and C++ libraries for WebAssembly, and its linker.
-    local package
-    for package in wasi-libc libc++-14-dev-wasm32 libc++abi-14-dev-wasm32 libclang-rt-14-dev-wasm32 lld-14; do
+    needs node nodejs mandoc mandoc
+    # The clang that cmake/wasm.cmake takes, with the C and C++ libraries
+    # for WebAssembly and the linker of its version.
+    local clang package
+    clang=$(cmake -P "$source/cmake/clang.cmake")
+    [[ -n $clang ]] || fail "no clang++-N is installed, which the web page's build needs: apt-get install clang"
+    for package in "clang-$clang" wasi-libc "libc++-$clang-dev-wasm32" "libc++abi-$clang-dev-wasm32" \
+        "libclang-rt-$clang-dev-wasm32" "lld-$clang"; do
         needs_package "$package" "the web page's build"
     done
 }
