@@ -14,8 +14,10 @@ debian_build() {
     export_tree "$work/$name/chipid-$version"
     step env -C "$work/$name/chipid-$version" dpkg-buildpackage -us -uc "$@" >"$work/$name.log" 2>&1 ||
         { tail -n 40 "$work/$name.log" >&2; fail "dpkg-buildpackage $* fails"; }
-    # lintian's notice that it runs as root is no tag.
-    TMPDIR=$work step lintian --pedantic -I --fail-on error,warning,info "$work/$name"/*.changes \
+    # lintian's notice that it runs as root is no tag; Debian 12's lintian
+    # knows policy up to 4.6.2 and takes a newer Standards-Version for a typo.
+    TMPDIR=$work step lintian --pedantic -I --fail-on error,warning,info \
+        --suppress-tags newer-standards-version "$work/$name"/*.changes \
         >"$work/$name.lintian" 2>&1 || status=$?
     grep -v '^running with root privileges' "$work/$name.lintian" >&2 && status=1
     ((status == 0)) || fail "lintian has something to say on the $name package"
