@@ -5,11 +5,13 @@
 #                                        with build-bench's chipid_facts.h
 #   make_list LINES                      bench/make-list.awk's list
 #   "${awk_peer[@]}"                     bench/chipid.awk on examples.txt
-bench_src=$PWD/src
-awk_peer=(mawk -v src="$bench_src" -f "$PWD/bench/facts.awk" -f "$PWD/bench/chipid.awk" examples.txt)
+# The facts as their one reader gives them, checked.
+mkdir -p build-bench
+cmake -P cmake/ChipidFacts.cmake >build-bench/facts.tsv
+bench_facts=$PWD/build-bench/facts.tsv
+awk_peer=(mawk -v facts="$bench_facts" -f "$PWD/bench/facts.awk" -f "$PWD/bench/chipid.awk" examples.txt)
 make_list() {
-    mawk -v src="$bench_src" -v lines="$1" -f "$bench_src/../bench/facts.awk" \
-        -f "$bench_src/../bench/make-list.awk"
+    mawk -v facts="$bench_facts" -v lines="$1" -f "$PWD/bench/facts.awk" -f "$PWD/bench/make-list.awk"
 }
 build_chipid() {
     local log=$1/bench-build.log

@@ -2,7 +2,7 @@
 # one record per line, standard output flushed after every record and
 # before every diagnostic. The lots, labels and messages are chipid's own,
 # read with bench/facts.awk:
-#   mawk -v src=SRC -f bench/facts.awk -f bench/chipid.awk examples.txt
+#   mawk -v facts=FACTS -f bench/facts.awk -f bench/chipid.awk examples.txt
 BEGIN {
     read_lots(lotIds, lotCodes)
     read_texts(text)

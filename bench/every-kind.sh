@@ -6,7 +6,10 @@
 #   bash bench/every-kind.sh LINES
 set -euo pipefail
 bench=$(dirname "$0")
-mawk -v src="$bench/../src" -v lines="$1" -f "$bench/facts.awk" -f "$bench/make-list.awk" |
+facts=$(mktemp)
+trap 'rm -f "$facts"' EXIT
+cmake -P "$bench/../cmake/ChipidFacts.cmake" >"$facts"
+mawk -v facts="$facts" -v lines="$1" -f "$bench/facts.awk" -f "$bench/make-list.awk" |
     mawk '{ kind = NR % 5 }
         kind == 1 && NR > 20 { $0 = substr($0, 1, 10) }
         kind == 2 && NR > 20 { $0 = $0 "0123456789" }

@@ -1,40 +1,46 @@
-# Reads chipid's facts from its src/ folder, given as -v src=DIR, for the
-# benchmark's awk programs: load it before them (mawk -f bench/facts.awk -f ...).
+# Gives the benchmark's awk programs chipid's facts, as cmake/ChipidFacts.cmake,
+# their one reader, writes them: a build's generated/facts.tsv, or what
+# `cmake -P cmake/ChipidFacts.cmake` prints, given as -v facts=FILE. Load it
+# before them (mawk -f bench/facts.awk -f ...).
 #   read_lots(ids, codes)  ids[1..n] in the table's order, codes[id]; returns n
 #   read_texts(texts)      texts[NAME], each message with its newline
-function facts_file(name) {
-    if (src == "") {
-        print "bench: give chipid's src/ folder as -v src=DIR" > "/dev/stderr"
+function facts_given() {
+    if (facts == "") {
+        print "bench: give chipid's facts as -v facts=FILE" > "/dev/stderr"
         exit 2
     }
-    return src "/" name
 }
-function read_lots(ids, codes,    file, line, field, n) {
-    file = facts_file("lot_codes.txt")
+function facts_fields(line, field) {
+    # A text holds no tab, and may hold anything else.
+    split(line, field, "\t")
+    field[3] = substr(line, length(field[1]) + length(field[2]) + 3)
+}
+function read_lots(ids, codes,    line, field, n) {
+    facts_given()
     n = 0
-    while ((getline line < file) > 0) {
-        if (line ~ /^#/ || line == "")
+    while ((getline line < facts) > 0) {
+        facts_fields(line, field)
+        if (field[1] != "lot")
             continue
-        split(line, field, " ")
-        ids[++n] = field[1]
-        codes[field[1]] = field[2]
+        ids[++n] = field[2]
+        codes[field[2]] = field[3]
     }
-    close(file)
+    close(facts)
     if (n == 0) {
-        print "bench: no lots in " file > "/dev/stderr"
+        print "bench: no lots in " facts > "/dev/stderr"
         exit 2
     }
     return n
 }
-function read_texts(texts,    file, line, name) {
-    file = facts_file("report_texts.txt")
-    while ((getline line < file) > 0) {
-        if (!match(line, /^[A-Z_]+ "/))
+function read_texts(texts,    line, field) {
+    facts_given()
+    while ((getline line < facts) > 0) {
+        facts_fields(line, field)
+        if (field[1] != "text")
             continue
-        name = substr(line, 1, RLENGTH - 2)
-        texts[name] = substr(line, RLENGTH + 1, length(line) - RLENGTH - 1)
-        if (name !~ /_LABEL$/)
-            texts[name] = texts[name] "\n"
+        texts[field[2]] = field[3]
+        if (field[2] !~ /_LABEL$/)
+            texts[field[2]] = texts[field[2]] "\n"
     }
-    close(file)
+    close(facts)
 }

@@ -4,7 +4,7 @@
 # known lots and 5% of near misses.
 # Its own generator keeps the list the same whichever awk runs it. The lots
 # are chipid's, read with bench/facts.awk:
-#   mawk -v src=SRC -v lines=N -f bench/facts.awk -f bench/make-list.awk
+#   mawk -v facts=FACTS -v lines=N -f bench/facts.awk -f bench/make-list.awk
 function next_random(n) {
     seed = (seed * 16807) % 2147483647
     return seed % n

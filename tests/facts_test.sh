@@ -54,12 +54,14 @@ for copy in README.md debian/control rpm/chipid.spec; do
         stale "$copy" "does not describe chipid in the words of doc/about.txt"
 done
 
-# The facts: lot ids, labels with their spaces, messages without them.
-mapfile -t lot_ids < <(grep -v '^#' src/lot_codes.txt | grep . | cut -d' ' -f1)
-mapfile -t labels < <(sed -n 's/^[A-Z_]*_LABEL "\(.*\)"$/\1/p' src/report_texts.txt)
-mapfile -t messages < <(sed -n '/^[A-Z_]*_LABEL /!s/^[A-Z_]* " *\(.*[^ ]\) *"$/\1/p' src/report_texts.txt)
+# The facts as the build read them (cmake/ChipidFacts.cmake): lot ids,
+# labels with their spaces, messages without them.
+facts=$build/generated/facts.tsv
+mapfile -t lot_ids < <(awk -F '\t' '$1 == "lot" { print $2 }' "$facts")
+mapfile -t labels < <(awk -F '\t' '$1 == "text" && $2 ~ /_LABEL$/ { print $3 }' "$facts")
+mapfile -t messages < <(awk -F '\t' '$1 == "text" && $2 !~ /_LABEL$/ { sub(/^ +/, "", $3); sub(/ +$/, "", $3); print $3 }' "$facts")
 ((${#lot_ids[@]} > 0 && ${#labels[@]} > 0 && ${#messages[@]} > 0)) ||
-    { echo "facts: cannot read src/lot_codes.txt or src/report_texts.txt" >&2; exit 1; }
+    { echo "facts: cannot read $facts" >&2; exit 1; }
 
 # The manual page, as man renders it, one space for any number.
 MANWIDTH=1000 man -l "$build/man/chipid.1" 2>/dev/null | tr -s ' ' >"$work/manual"

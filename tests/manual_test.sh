@@ -41,8 +41,9 @@ for signal in SIGPIPE SIGXFSZ; do
     grep -qF -- "$signal" <<<"$rendered" || { echo "not documented: $signal" >&2; exit 1; }
 done
 
-# The EXAMPLES, run as written on the sample list (one chip of an unknown
-# lot), with the built chipid first on PATH.
+# The EXAMPLES, run as written on the sample list, with the built chipid
+# first on PATH. The last two hold a label and a message, quoted for the
+# shell whatever they hold: a failure names the example as the page shows it.
 cp "$sample" "$work/examples.txt"
 cd "$work"
 mkdir bin
@@ -68,14 +69,16 @@ chipid >report.txt 2>problems.txt
 check "separate streams run on" "$(wc -l <report.txt)" $((chips - $(wc -l <problems.txt)))
 # The identifiers: one per line that ends on standard output, each the end
 # of a line of the sample report.
-identifiers=$(bash -c "${examples[3]}")
-check "the identifiers, one per known lot" "$(wc -l <<<"$identifiers")" "$(chipid 2>/dev/null | wc -l)"
+identifiers=$(bash -c "${examples[3]}" 2>&1) || check "${examples[3]}" "$identifiers" "the identifiers"
+check "${examples[3]}: the identifiers, one per known lot" "$(wc -l <<<"$identifiers")" \
+    "$(chipid 2>/dev/null | wc -l)"
 while IFS= read -r identifier; do
     grep -q " $identifier\$" "$sample_report" ||
         { echo "manual example: ${examples[3]}: '$identifier' ends no record" >&2; exit 1; }
 done <<<"$identifiers"
 # The sample list's diagnostics are all of unknown lots.
-check "unknown lots counted" "$(bash -c "${examples[4]}")" "$(chipid 2>&1 >/dev/null | wc -l)"
+check "${examples[4]}: unknown lots counted" "$(bash -c "${examples[4]}" 2>&1)" \
+    "$(chipid 2>&1 >/dev/null | wc -l)"
 
 # EXIT STATUS: a reader that leaves early ends a long run with SIGPIPE, and
 # the file size limit ends it with SIGXFSZ.
