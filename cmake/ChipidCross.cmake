@@ -10,7 +10,7 @@
 # fields that a target of its SYSTEM needs must not be empty. A row that
 # breaks this stops whatever reads it, CMake or a script, naming the field.
 set(CHIPID_TARGET_FIELDS SYSTEM DEB_ARCH TRIPLET MULTIARCH PROCESSOR ARCHIVE RPM_ARCH EMULATOR STATIC
-  CONTROL_FLOW CONTROL_FLOW_INSTRUCTIONS ELF_MACHINE PACKAGES RELEASED EMULATOR_LINE)
+  CONTROL_FLOW CONTROL_FLOW_INSTRUCTIONS ELF_MACHINE PACKAGES RELEASED EMULATOR_LINE NOTE_ARCHITECTURE)
 set(chipid_row ${CMAKE_PARENT_LIST_FILE})
 set(chipid_needed TRIPLET MULTIARCH PROCESSOR ARCHIVE EMULATOR PACKAGES)
 if(CHIPID_TARGET_SYSTEM STREQUAL "Linux")
@@ -19,7 +19,7 @@ elseif(NOT CHIPID_TARGET_SYSTEM STREQUAL "Windows")
   message(FATAL_ERROR "${chipid_row}: SYSTEM is '${CHIPID_TARGET_SYSTEM}', not Linux or Windows")
 endif()
 foreach(field IN LISTS CHIPID_TARGET_FIELDS)
-  if(NOT field STREQUAL "EMULATOR_LINE" AND NOT DEFINED CHIPID_TARGET_${field})
+  if(NOT field MATCHES "^(EMULATOR_LINE|NOTE_ARCHITECTURE)$" AND NOT DEFINED CHIPID_TARGET_${field})
     message(FATAL_ERROR "${chipid_row}: no ${field}: set(CHIPID_TARGET_${field} ...)")
   endif()
 endforeach()
@@ -46,6 +46,15 @@ if(CHIPID_TARGET_SYSTEM STREQUAL "Linux")
     -E LD_LIBRARY_PATH=/usr/${CHIPID_TARGET_TRIPLET}/lib)
 else()
   set(CHIPID_TARGET_EMULATOR_LINE ${CHIPID_TARGET_EMULATOR})
+endif()
+
+# The architecture that a binary's ELF package note names, in the build
+# (ChipidFlags.cmake) and in the release check alike: the Debian one, or a
+# row without a Debian package (an archive only) the processor's.
+if(CHIPID_TARGET_DEB_ARCH)
+  set(CHIPID_TARGET_NOTE_ARCHITECTURE ${CHIPID_TARGET_DEB_ARCH})
+else()
+  set(CHIPID_TARGET_NOTE_ARCHITECTURE ${CHIPID_TARGET_PROCESSOR})
 endif()
 
 # Read by ChipidFlags.cmake only to describe a build that has no toolchain

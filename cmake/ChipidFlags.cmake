@@ -97,9 +97,10 @@ endfunction()
 # package-metadata note (NT_FDO_PACKAGING_METADATA) that Debian's and
 # Fedora's builds link into their binaries, read by readelf -n,
 # systemd-coredump and crash tools. The Debian package gives its own.
-if(CHIPID_TARGET_DEB_ARCH)
-  set(chipid_metadata_architecture ${CHIPID_TARGET_DEB_ARCH})
+if(DEFINED CHIPID_TARGET_NOTE_ARCHITECTURE)
+  set(chipid_metadata_architecture ${CHIPID_TARGET_NOTE_ARCHITECTURE})
 else()
+  # No row: WebAssembly, or a machine that has none.
   set(chipid_metadata_architecture ${CMAKE_SYSTEM_PROCESSOR})
 endif()
 # The default is made anew at every configure, so that a new version

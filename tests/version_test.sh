@@ -27,7 +27,10 @@ else
     esac
     (cd "$source" && tar -c "${excluded[@]}" .)
 fi | tar -x -C "$work/src"
-cmake -S "$work/src" -B "$work/build" -G Ninja -DCHIPID_BUILD_TESTING=OFF >"$work/log" 2>&1 &&
+# Unoptimised and linked dynamically, which builds fastest: the version
+# reaches every build alike.
+quick=(-DCMAKE_BUILD_TYPE=Debug -DCHIPID_STATIC=OFF)
+cmake -S "$work/src" -B "$work/build" -G Ninja -DCHIPID_BUILD_TESTING=OFF "${quick[@]}" >"$work/log" 2>&1 &&
     cmake --build "$work/build" >>"$work/log" 2>&1 || { cat "$work/log" >&2; fail "the copy does not build"; }
 
 # Each product of the build names VERSION.
@@ -55,10 +58,10 @@ names 99.1.2
 # No changelog: the configure step says how to give the version.
 rm "$work/src/debian/changelog"
 rm -rf "$work/build"
-cmake -S "$work/src" -B "$work/build" -G Ninja >"$work/log" 2>&1 &&
+cmake -S "$work/src" -B "$work/build" -G Ninja "${quick[@]}" >"$work/log" 2>&1 &&
     fail "configured without a changelog or CHIPID_VERSION"
 grep -q -- "-DCHIPID_VERSION=X.Y.Z" "$work/log" || { cat "$work/log" >&2; fail "no word on CHIPID_VERSION"; }
-cmake -S "$work/src" -B "$work/build" -G Ninja -DCHIPID_VERSION=3.4.5 >"$work/log" 2>&1 &&
+cmake -S "$work/src" -B "$work/build" -G Ninja -DCHIPID_VERSION=3.4.5 "${quick[@]}" >"$work/log" 2>&1 &&
     cmake --build "$work/build" >>"$work/log" 2>&1 || { cat "$work/log" >&2; fail "-DCHIPID_VERSION fails"; }
 names 3.4.5
 echo "version: $old, then 99.1.2 in the same build tree, reaches the note, the manual and the" \

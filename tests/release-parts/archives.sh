@@ -44,7 +44,7 @@ $name/share/man/man1/chipid.1"
             fail "$name: its README does not say it holds a static executable"
     fi
     note=$(readelf -n "$binary" | sed -n 's/^ *Packaging Metadata: //p')
-    [[ $note == "{\"name\":\"chipid\",\"version\":\"$version\",\"architecture\":\"$(target_field "$target" DEB_ARCH)\"}" ]] ||
+    [[ $note == "{\"name\":\"chipid\",\"version\":\"$version\",\"architecture\":\"$(target_field "$target" NOTE_ARCHITECTURE)\"}" ]] ||
         fail "$name: the package note says: $note"
     cli_tests "$target" "$binary"
     echo "release: $name.tar.gz: its listing, binary, README and note; the executable tests pass"
