@@ -12,7 +12,11 @@ behaviours, each a check of its own: a list that can no longer be read, a
 report that always belongs to the list named, one run at a time, a long
 report cut at a line's end, a drop anywhere, a phone's width, a half UTF-8
 character before a diagnostic, an empty list, the dark scheme, focus and
-announcements. Nothing the page needs may come from anywhere but the page
+announcements; an edited list picked again, converted again without a
+pick, and read anew through a file handle; a stray drop of text; a pasted
+list's CRs; focus during and after a run; 320 px with the help open and a
+long name; saved names; print; the diagnostics-only view's words; a
+display stopped by another list; the help's table headings. Nothing the page needs may come from anywhere but the page
 itself, and the browser's console must stay free of errors. Every failure
 names its list or behaviour and its check.
 
@@ -24,6 +28,7 @@ sources.
 
 Needs Debian's chromium, chromium-driver and python3-selenium.
 """
+import base64
 import os
 import re
 import subprocess
@@ -36,6 +41,7 @@ from selenium import webdriver
 from selenium.common.exceptions import TimeoutException
 from selenium.webdriver.chrome.service import Service
 from selenium.webdriver.common.by import By
+from selenium.webdriver.common.keys import Keys
 from selenium.webdriver.support.ui import WebDriverWait
 
 arguments = sys.argv[1:]
@@ -227,7 +233,9 @@ try:
                      f"{cant_read.stderr!r}, status {cant_read.returncode}")
             if not driver.find_element(By.ID, "convert").is_enabled():
                 fail(behaviour, "Convert stays disabled")
-        return "the command's message and status, the page usable"
+            if "Pick it again" not in text_of("summary"):
+                fail(behaviour, f"the page does not say to pick the list again: {text_of('summary')!r}")
+        return "the command's message and status, and the words to pick it again"
 
     attempt(behaviour, behaviour_1)
 
@@ -319,9 +327,9 @@ try:
         if converted(behaviour, "dropped.txt") and text_of("report") != sample_both.decode():
             fail(behaviour, "the dropped list's report is not the command's")
         driver.execute_script(drop_script, [["a.txt", "x"], ["b.txt", "y"]])
-        if "2 files" not in text_of("picked") or driver.find_element(By.ID, "convert").is_enabled():
-            fail(behaviour, f"two files dropped: the page says {text_of('picked')!r}")
-        return "taken; two files refused in words"
+        if "2 files" not in text_of("progress") or "dropped.txt" not in text_of("picked"):
+            fail(behaviour, f"two files dropped: the page says {text_of('picked')!r}, {text_of('progress')!r}")
+        return "taken; two files left alone, in words"
 
     attempt(behaviour, behaviour_6)
 
@@ -407,6 +415,231 @@ try:
         return f"followed ({background})"
 
     attempt(behaviour, behaviour_12)
+
+    behaviour = "an edited list, picked again"
+
+    def behaviour_13():
+        open_page(behaviour)
+        edited = sample + b"W07A0399G35F72.1A1-039999\n"
+        edited_both = command_line(edited)[2]
+        path = scratch / "edited.txt"
+        if convert(behaviour, "edited.txt", sample):
+            path.write_bytes(edited)
+            driver.execute_script("performance.clearMarks()")
+            driver.find_element(By.ID, "list").send_keys(str(path))
+            if f"{len(edited)} bytes" not in text_of("picked"):
+                fail(behaviour, f"picked again, the page says {text_of('picked')!r}")
+            driver.find_element(By.ID, "convert").click()
+            if converted(behaviour, "edited.txt") and text_of("report") != edited_both.decode():
+                fail(behaviour, f"the report is not the edited list's: {text_of('report')[-120:]!r}")
+        return "picked again, the list's bytes as they are now"
+
+    attempt(behaviour, behaviour_13)
+
+    behaviour = "an edited list, converted again without a new pick"
+
+    def behaviour_14():
+        open_page(behaviour)
+        path = scratch / "stale.txt"
+        if convert(behaviour, "stale.txt", sample):
+            path.write_bytes(sample + sample)
+            driver.execute_script("performance.clearMarks()")
+            driver.find_element(By.ID, "convert").click()
+            if converted(behaviour, "stale.txt") and "Pick it again" not in text_of("summary"):
+                fail(behaviour, f"the page says {text_of('summary')!r}, not to pick the list again")
+        return "the page says to pick it again"
+
+    attempt(behaviour, behaviour_14)
+
+    behaviour = "a file handle, read anew at each Convert"
+
+    def behaviour_15():
+        open_page(behaviour)
+        # A browser with the File System Access API: its picker, stood in
+        # for, gives a handle whose file is the list as it is when read.
+        driver.execute_script("""
+            window.listText = arguments[0];
+            window.showOpenFilePicker = async () => [{ kind: "file", name: "handled.txt",
+                getFile: async () => new File([window.listText], "handled.txt") }];
+            document.getElementById("list").click();""", sample.decode())
+        WebDriverWait(driver, 10).until(lambda d: "handled.txt" in text_of("picked"))
+        driver.find_element(By.ID, "convert").click()
+        if converted(behaviour, "handled.txt"):
+            edited = sample + sample
+            driver.execute_script("performance.clearMarks(); window.listText = arguments[0];", edited.decode())
+            driver.find_element(By.ID, "convert").click()
+            if converted(behaviour, "handled.txt") and text_of("report") != command_line(edited)[2].decode():
+                fail(behaviour, "Convert did not read the file as it is now")
+        return "Convert reads the file as it is, with no new pick"
+
+    attempt(behaviour, behaviour_15)
+
+    behaviour = "a stray drop of text"
+
+    def behaviour_16():
+        open_page(behaviour)
+        if convert(behaviour, "kept.txt", sample):
+            driver.execute_script("""
+                const data = new DataTransfer();
+                data.setData("text/plain", "some selected text");
+                document.querySelector("h1").dispatchEvent(
+                    new DragEvent("drop", { dataTransfer: data, bubbles: true, cancelable: true }));""")
+            if not driver.find_element(By.ID, "result").is_displayed() or text_of("report") != sample_both.decode():
+                fail(behaviour, "the report is gone")
+            if not driver.find_element(By.ID, "convert").is_enabled() or "kept.txt" not in text_of("picked"):
+                fail(behaviour, f"the list is forgotten: {text_of('picked')!r}")
+            if "no file" not in text_of("progress"):
+                fail(behaviour, f"nothing says what was left alone: {text_of('progress')!r}")
+        return "the list and the report stay; a note says the drop was left alone"
+
+    attempt(behaviour, behaviour_16)
+
+    behaviour = "a pasted list with CR line ends"
+
+    def behaviour_17():
+        open_page(behaviour)
+        cr_list = sample.replace(b"\n", b"\r")
+        driver.find_element(By.CSS_SELECTOR, ".paste summary").click()
+        driver.execute_script("""
+            const data = new DataTransfer();
+            data.setData("text/plain", arguments[0]);
+            document.getElementById("pasted").dispatchEvent(
+                new ClipboardEvent("paste", { clipboardData: data, bubbles: true, cancelable: true }));""",
+                              cr_list.decode())
+        driver.find_element(By.ID, "use-pasted").click()
+        if f"{len(cr_list)} bytes" not in text_of("picked"):
+            fail(behaviour, f"the page says {text_of('picked')!r}")
+        driver.find_element(By.ID, "convert").click()
+        _, _, cr_both, cr_status = command_line(cr_list)
+        if converted(behaviour, "pasted list"):
+            if text_of("report") != cr_both.decode() or not text_of("status").startswith(f"Exit status {cr_status}"):
+                fail(behaviour, f"the page shows {text_of('report')[:80]!r}, {text_of('status')!r}")
+        return "the pasted bytes, CRs and all, as the command takes them"
+
+    attempt(behaviour, behaviour_17)
+
+    behaviour = "focus after Convert and Cancel"
+
+    def behaviour_18():
+        open_page(behaviour)
+        pick("long.txt", long_list)
+        driver.find_element(By.ID, "convert").send_keys(Keys.ENTER)
+        active = driver.execute_script("return document.activeElement.id || document.activeElement.tagName")
+        if active != "cancel":
+            fail(behaviour, f"after Enter on Convert, focus is on {active}")
+        driver.switch_to.active_element.send_keys(Keys.ENTER)
+        active = driver.execute_script("return document.activeElement.id || document.activeElement.tagName")
+        if active != "convert":
+            fail(behaviour, f"after Enter on Cancel, focus is on {active}")
+        return "Cancel during the run, Convert after it"
+
+    attempt(behaviour, behaviour_18)
+
+    behaviour = "320 px wide, the help open, a long name"
+
+    def behaviour_19():
+        driver.set_window_size(320, 700)
+        try:
+            open_page(behaviour)
+            name = "chips-" + "x" * 124 + ".txt"
+            if convert(behaviour, name, sample):
+                driver.find_element(By.CSS_SELECTOR, "#help summary").click()
+                widths = driver.execute_script(
+                    "return [document.documentElement.scrollWidth, document.documentElement.clientWidth];")
+                if widths[0] > widths[1]:
+                    fail(behaviour, f"the page is {widths[0]} px wide in a {widths[1]} px window")
+        finally:
+            driver.set_window_size(390, 844)
+        return "no sideways scrolling"
+
+    attempt(behaviour, behaviour_19)
+
+    behaviour = "saved names"
+
+    def behaviour_20():
+        open_page(behaviour)
+        long_name = "y" * 240 + ".txt"
+        for name, expected in (("lot 3.5 chips", "lot 3.5 chips-report.txt"), (".chips", "chips-report.txt"),
+                               ("chips.LST", "chips-report.txt"),
+                               (long_name, "y" * 150 + "\u2026-report.txt")):
+            driver.execute_script("performance.clearMarks()")
+            if convert(behaviour, name, sample) and saved(behaviour, "save", expected) not in (sample_out, None):
+                fail(behaviour, f"{name} saved another report as {expected}")
+        return "every character kept but a text ending; a long name cut visibly"
+
+    attempt(behaviour, behaviour_20)
+
+    behaviour = "printed"
+
+    def behaviour_21():
+        open_page(behaviour)
+        if convert(behaviour, "printed.txt", sample):
+            driver.execute_cdp_cmd("Emulation.setEmulatedMedia", {"media": "print"})
+            try:
+                shown = driver.execute_script("""
+                    return ["convert", "list", "save", "help", "report-heading", "source", "status", "summary"]
+                        .map((id) => document.getElementById(id).getClientRects().length > 0);""")
+                if shown != [False, False, False, False, True, True, True, True]:
+                    fail(behaviour, f"controls shown or the report's parts hidden: {shown}")
+                border = driver.execute_script(
+                    "return getComputedStyle(document.querySelector('#report .diagnostic')).borderTopStyle")
+                if border != "solid":
+                    fail(behaviour, f"a diagnostic is marked by colour alone (border {border})")
+            finally:
+                driver.execute_cdp_cmd("Emulation.setEmulatedMedia", {"media": ""})
+            pdf = base64.b64decode(driver.execute_cdp_cmd("Page.printToPDF", {})["data"])
+            pages = len(re.findall(rb"/Type\s*/Page[^s]", pdf))
+            if pages != 1:
+                fail(behaviour, f"the sample's report prints on {pages} pages")
+        return "the report, its heading and counts on one page; diagnostics framed"
+
+    attempt(behaviour, behaviour_21)
+
+    behaviour = "the diagnostics-only view"
+
+    def behaviour_22():
+        open_page(behaviour)
+        if convert(behaviour, "view.txt", sample):
+            label = text_of("view")
+            driver.find_element(By.ID, "view").click()
+            if text_of("view") != label or driver.find_element(By.ID, "view").get_attribute("aria-pressed") != "true":
+                fail(behaviour, f"the toggle says {text_of('view')!r}, was {label!r}")
+            said = driver.find_element(By.ID, "report").get_attribute("aria-label")
+            if "at their places" in said or driver.find_element(By.ID, "legend-whole").is_displayed():
+                fail(behaviour, f"the view is said to hold diagnostics at their places: {said!r}")
+        return "the legend and label say what is shown; the toggle's label stays"
+
+    attempt(behaviour, behaviour_22)
+
+    behaviour = "another list picked during the display"
+
+    def behaviour_23():
+        open_page(behaviour)
+        pick("shown.txt", sample * 5000)
+        driver.find_element(By.ID, "convert").click()
+        WebDriverWait(driver, 60).until(lambda d: d.find_elements(By.CSS_SELECTOR, "#report .block"))
+        pick("next.txt", sample)
+        time.sleep(1)
+        blocks = len(driver.find_elements(By.CSS_SELECTOR, "#report .block"))
+        if blocks:
+            fail(behaviour, f"the old display goes on filling the hidden report ({blocks} blocks)")
+        return "the old display stops"
+
+    attempt(behaviour, behaviour_23)
+
+    behaviour = "the help's tables"
+
+    def behaviour_24():
+        open_page(behaviour)
+        headless = driver.execute_script("""
+            return Array.from(document.querySelectorAll("#help table:not([role=presentation])"))
+                .filter((table) => !table.rows[0].querySelector("th")).length;""")
+        tables = len(driver.find_elements(By.CSS_SELECTOR, "#help table:not([role=presentation])"))
+        if headless or not tables:
+            fail(behaviour, f"{headless} of {tables} tables have no heading cells")
+        return f"{tables} tables, each with its heading row"
+
+    attempt(behaviour, behaviour_24)
 
     console_errors(last_case)
 finally:
