@@ -9,6 +9,25 @@
 # Every row states every field, empty where it has nothing to say; the
 # fields that a target of its SYSTEM needs must not be empty. A row that
 # breaks this stops whatever reads it, CMake or a script, naming the field.
+#   SYSTEM        CMAKE_SYSTEM_NAME: Linux or Windows
+#   DEB_ARCH      the Debian architecture; "" for a target with no package
+#   TRIPLET       the GNU triplet: the cross compilers' prefix, /usr/TRIPLET
+#   MULTIARCH     the multiarch triplet, by which a build without this file
+#                 (native, or debhelper's cross build) finds its row
+#   PROCESSOR     CMAKE_SYSTEM_PROCESSOR, as debhelper sets it
+#   ARCHIVE       the release archive's name after chipid-VERSION-
+#   RPM_ARCH      the RPM architecture; "" for no RPM (doc/releasing.md)
+#   EMULATOR      the qemu user-mode emulator and its options
+#   STATIC        static-pie where the C library has rcrt1.o, else static
+#   CONTROL_FLOW  the control-flow protection flag, or ""
+#   CONTROL_FLOW_INSTRUCTIONS  what the hardening checks find in the binary
+#                 (extended regular expressions)
+#   ELF_MACHINE   how readelf -h ends its Machine line
+#   PACKAGES      the Debian packages its build and emulator need; NAME:ARCH
+#                 for one of a foreign architecture, which tests/run-all.sh
+#                 packages installs at the host's version
+#   RELEASED      ON to be in the release, OFF to be built and tested only
+# and, made from them, EMULATOR_LINE and NOTE_ARCHITECTURE (below).
 set(CHIPID_TARGET_FIELDS SYSTEM DEB_ARCH TRIPLET MULTIARCH PROCESSOR ARCHIVE RPM_ARCH EMULATOR STATIC
   CONTROL_FLOW CONTROL_FLOW_INSTRUCTIONS ELF_MACHINE PACKAGES RELEASED EMULATOR_LINE NOTE_ARCHITECTURE)
 set(chipid_row ${CMAKE_PARENT_LIST_FILE})

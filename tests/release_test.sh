@@ -181,7 +181,8 @@ gpg --batch --verify "$signed/SHA256SUMS.asc" "$work/SHA256SUMS.tampered" 2>/dev
 echo "release: signed, SHA256SUMS.asc verifies, and fails on a changed byte"
 
 expected=$( (
-    echo NEWS.md SHA256SUMS "chipid_$version.dsc" "chipid_$version.tar.xz" "chipid-$version.html"
+    echo NEWS.md SHA256SUMS "chipid_$version.dsc" "chipid_$version.tar.xz" "chipid-$version.html" apt rpm
+    echo "chipid-$version-1.src.rpm"
     for target in "${targets[@]}"; do
         echo "chipid-$version-$(target_field "$target" ARCHIVE)"
         deb_arch=$(target_field "$target" DEB_ARCH)
@@ -195,6 +196,7 @@ cmp -s "$out/NEWS.md" "$source/NEWS.md" || fail "the release's NEWS.md is not th
 # The install table names every file a user installs or unpacks.
 for file in "$out"/*.deb "$out"/*.rpm "$out"/*.tar.gz "$out"/*.zip "$out"/*.html; do
     file=$(basename "$file")
+    [[ $file != *.src.rpm ]] || continue
     grep -qF "\`${file//$version/VERSION}\`" "$source/doc/install.md" ||
         fail "doc/install.md's table does not name ${file//$version/VERSION}"
 done
@@ -254,7 +256,7 @@ echo "release: in the source tarball, tests/run-all.sh names its steps and leave
 signing_key=$key
 export source build out signed signing_key version SOURCE_DATE_EPOCH GNUPGHOME
 failed=()
-for part in debian archives windows rpm page; do
+for part in debian archives windows rpm page repos; do
     bash "$source/tests/release-parts/$part.sh" || failed+=("$part")
 done
 ((${#failed[@]} == 0)) || fail "these parts fail their checks: ${failed[*]} (tests/release-parts/PART.sh)"

@@ -12,12 +12,20 @@
 #                                                 names an RPM architecture:
 #                                                 the archive's binary and
 #                                                 files (the recipe in rpm/)
+#   chipid-VERSION-1.src.rpm                      the source RPM they name
 #   chipid-VERSION.html                           the web page: chipid for
 #                                                 any browser, in one file
+#   apt/, rpm/                                    the update channels: an
+#                                                 APT and an RPM repository
+#                                                 of the packages, with the
+#                                                 previous release's
 #   NEWS.md                                       the release notes
 #   SHA256SUMS                                    the checksums of all of them
 #
-#   bash tools/release.sh OUTDIR
+#   bash tools/release.sh [--base-url URL] [--previous DIR] OUTDIR
+#
+# URL is where apt/ and rpm/ will be served (a placeholder until a host is
+# chosen); DIR, the previous release, whose trees' packages they keep.
 #
 # tools/sign-release.sh signs the release afterwards, on a machine that
 # holds the key.
@@ -37,9 +45,22 @@
 # it made it.
 set -euo pipefail
 export LC_ALL=C TZ=UTC
-usage() { echo "usage: bash tools/release.sh OUTDIR" >&2; exit 2; }
+usage() { echo "usage: bash tools/release.sh [--base-url URL] [--previous DIR] OUTDIR" >&2; exit 2; }
 
-[[ ${1:-} != -- ]] || shift
+# Where the update channels will be served, and the last release, whose
+# trees they carry forward. The placeholder stands until a host is chosen
+# (doc/releasing.md).
+base_url=https://chipid.example.org/repos
+previous=""
+while (($#)); do
+    case $1 in
+        --base-url) (($# > 1)) || usage; base_url=${2%/}; shift 2 ;;
+        --previous) (($# > 1)) || usage; previous=$(realpath -- "$2"); shift 2 ;;
+        --) shift; break ;;
+        -*) usage ;;
+        *) break ;;
+    esac
+done
 (($# == 1)) && [[ $1 != -* ]] || usage
 outdir=$(realpath -m -- "$1")
 source=$(cd "$(dirname "$0")/.." && pwd -P)
@@ -49,7 +70,7 @@ source "$source/tools/release-parts/common.sh"
 # The artefacts, each part from its file in tools/release-parts/: what it needs
 # is checked before anything is built, then each makes its files in $out
 # and checks that every binary of them writes the sample list's report.
-parts=(debian archives windows rpm page)
+parts=(debian archives windows rpm page repos)
 for release_part in "${parts[@]}"; do
     source "$source/tools/release-parts/$release_part.sh"
     "${release_part}_needs"
@@ -64,10 +85,10 @@ release_part=""
 
 cp NEWS.md "$out/"
 normalise_modes "$out"
-(cd "$out" && sha256sum -- * >SHA256SUMS)
+(cd "$out" && find . -type f -printf '%P\n' | sort | xargs -d '\n' sha256sum -- >"$work/SHA256SUMS")
 # SHA256SUMS last: a release without it is incomplete at a glance.
-mv "$out"/chip* "$out/NEWS.md" "$outdir/"
-mv "$out/SHA256SUMS" "$outdir/"
+mv "$out"/* "$outdir/"
+mv "$work/SHA256SUMS" "$outdir/"
 echo "release: chipid $version in $outdir"
 (cd "$outdir" && cat SHA256SUMS)
 echo

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Writes what the RPM recipe in rpm/ repeats of facts stated elsewhere: its
 # Version, the one version in debian/changelog's newest entry; its
-# Packager, debian/control's Maintainer; and its %changelog, one entry per
+# Packager and URL, debian/control's Maintainer and Homepage (where a
+# release maker sets them, doc/releasing.md); and its %changelog, one entry per
 # NEWS.md entry of that version or older, dated as that is (an entry for a
 # version still to come waits for its changelog entry). Run after a new
 # version's entries there.
@@ -13,7 +14,9 @@ recipe=rpm/chipid.spec
 # The upstream version: a Debian revision (1.2.3-1) is the Debian package's.
 version=$(sed -n '1s/^chipid (\([^)-]*\)[^)]*) .*/\1/p' debian/changelog)
 maintainer=$(sed -n 's/^Maintainer: //p' debian/control)
-[[ -n $version && -n $maintainer ]] || { echo "rpm-changelog: no version or Maintainer" >&2; exit 1; }
+homepage=$(sed -n 's/^Homepage: //p' debian/control)
+[[ -n $version && -n $maintainer && -n $homepage ]] ||
+    { echo "rpm-changelog: no version, Maintainer or Homepage" >&2; exit 1; }
 
 # NEWS.md's entries: "## VERSION (YYYY-MM-DD)", then paragraphs and "- "
 # items, continued by indented lines. Each paragraph and item becomes one
@@ -48,12 +51,12 @@ changelog() {
 }
 
 expected=$(sed -e "s/^Version: .*/Version:        $version/" -e "s/^Packager: .*/Packager:       $maintainer/" \
-    -e '/^%changelog$/q' "$recipe"
+    -e "s|^URL: .*|URL:            $homepage|" -e '/^%changelog$/q' "$recipe"
     changelog)
 if [[ ${1:-} == --check ]]; then
     [[ $expected == "$(cat "$recipe")" ]] && exit 0
     diff <(cat "$recipe") <(echo "$expected") >&2 || true
-    echo "rpm-changelog: $recipe does not say version $version, packager $maintainer and NEWS.md's notes" \
+    echo "rpm-changelog: $recipe does not say version $version, packager $maintainer, URL $homepage and NEWS.md's notes" \
         "(< it, > them): run bash tools/rpm-changelog.sh" >&2
     exit 1
 fi

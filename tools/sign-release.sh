@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
 # Signs a release that tools/release.sh made, with the secret key KEYID
 # of gpg: each RPM in place, with rpmsign, for rpm -K, dnf and zypper to
-# check; then SHA256SUMS anew, over the signed RPMs; then SHA256SUMS.asc,
-# gpg's detached signature of it, which covers every file.
+# check, and its copy in the RPM repository the same; the update channels
+# (tools/repositories.sh: apt's InRelease, each RPM tree's repomd.xml.asc
+# over metadata made anew, and the public key beside them); then
+# SHA256SUMS anew, over every file; then SHA256SUMS.asc, gpg's detached
+# signature of it, which covers every file.
 #   bash tools/sign-release.sh KEYID RELEASEDIR
 # Signing changes an RPM's bytes but not its header and payload, so a
 # rebuild of the release is compared with a signed one by rpm's digest of
@@ -27,9 +30,21 @@ if ((${#rpms[@]})); then
     # Debian's rpm calls gpg2, which Debian 12 no longer has.
     log=$(rpmsign --define "_gpg_name $key" --define "__gpg $(command -v gpg)" --addsign "${rpms[@]}" \
         2>&1 </dev/null) || fail "rpmsign cannot sign the RPMs with $key: $log"
+    # The repository's copy of each is the same signed file; those of
+    # earlier releases were signed then.
+    for rpm in "${rpms[@]}"; do
+        for copy in "$release"/rpm/*/"$(basename "$rpm")"; do
+            cp "$rpm" "$copy"
+        done
+    done
 fi
-(cd "$release" && awk '{ print $2 }' SHA256SUMS | xargs -d '\n' sha256sum -- >SHA256SUMS.new &&
-    mv SHA256SUMS.new SHA256SUMS)
+if [[ -d $release/apt ]]; then
+    command -v createrepo_c >/dev/null || fail "createrepo_c is missing: apt-get install createrepo-c"
+    source "$(dirname "$0")/repositories.sh"
+    sign_repositories "$key" "$release" || fail "cannot sign the update channels with $key"
+fi
+(cd "$release" && find . -type f ! -name SHA256SUMS -printf '%P\n' | sort | xargs -d '\n' sha256sum -- \
+    >"$release/SHA256SUMS.new" && mv SHA256SUMS.new SHA256SUMS)
 gpg --batch --yes --local-user "$key" --armor --detach-sign --output "$release/SHA256SUMS.asc" \
     "$release/SHA256SUMS" || fail "gpg cannot sign SHA256SUMS with $key"
 echo "sign-release: $release signed with $key"

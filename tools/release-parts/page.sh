@@ -5,12 +5,13 @@
 page_needs() {
     needs node nodejs mandoc mandoc
     # The clang that cmake/wasm.cmake takes, with the C and C++ libraries
-    # for WebAssembly and the linker of its version.
+    # for WebAssembly, and the linker and archiver (llvm-ar: GNU ar makes
+    # no index of WebAssembly objects) of its version.
     local clang package
     clang=$(cmake -P "$source/cmake/clang.cmake")
     [[ -n $clang ]] || fail "no clang++-N is installed, which the web page's build needs: apt-get install clang"
     for package in "clang-$clang" wasi-libc "libc++-$clang-dev-wasm32" "libc++abi-$clang-dev-wasm32" \
-        "libclang-rt-$clang-dev-wasm32" "lld-$clang"; do
+        "libclang-rt-$clang-dev-wasm32" "lld-$clang" "llvm-$clang"; do
         needs_package "$package" "the web page's build"
     done
 }

@@ -35,6 +35,12 @@ rpm_make() {
         [[ -z $(target_field "$target" RPM_ARCH) ]] || rpm_build "$target"
     done
     if compgen -G "$out/*.rpm" >/dev/null; then
+        # The source RPM that each RPM's header names, from the same tarball.
+        mkdir -p "$work/rpm-source"
+        step env HOME="$work/rpm-source" rpmbuild -ts --nodeps --define "_topdir $work/rpm-source" \
+            "$out/chipid_$version.tar.xz" >"$work/rpm-source.log" 2>&1 ||
+            { cat "$work/rpm-source.log" >&2; fail "rpmbuild -ts fails"; }
+        cp "$work/rpm-source/SRPMS/chipid-$version-1.src.rpm" "$out/"
         rpmlint -c rpm/rpmlint.toml rpm/chipid.spec "$out"/*.rpm >"$work/rpmlint.log" 2>&1 || true
         grep -q ' 0 errors, 0 warnings,' "$work/rpmlint.log" ||
             { cat "$work/rpmlint.log" >&2; fail "rpmlint has something to say on the RPMs"; }
