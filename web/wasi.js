@@ -34,6 +34,7 @@ function runChipidWasm(module, io) {
         return memoryView;
     };
     const bytes = (ptr, len) => new Uint8Array(memory.buffer, ptr, len);
+    let gathered = new Uint8Array(4096);
     // The buffers of an iovec list: { buf: u32, len: u32 } each.
     const iovecs = (ptr, count) => {
         const list = [];
@@ -104,15 +105,18 @@ function runChipidWasm(module, io) {
             // Gathered into one write, as the system call writes them; one
             // buffer is handed on as it lies in the memory, which the host
             // copies or writes before it returns.
-            const parts = iovecs(iovsPtr, iovsCount).filter((part) => part.length > 0);
-            let all = parts[0] || new Uint8Array(0);
-            if (parts.length > 1) {
-                all = new Uint8Array(parts.reduce((sum, part) => sum + part.length, 0));
+            // Several are gathered in a buffer kept for it, grown as needed.
+            const parts = iovecs(iovsPtr, iovsCount);
+            let all = parts.length === 1 ? parts[0] : null;
+            if (!all) {
+                const length = parts.reduce((sum, part) => sum + part.length, 0);
+                if (gathered.length < length) gathered = new Uint8Array(Math.max(length, 2 * gathered.length));
                 let at = 0;
                 for (const part of parts) {
-                    all.set(part, at);
+                    gathered.set(part, at);
                     at += part.length;
                 }
+                all = gathered.subarray(0, length);
             }
             const errno = io.write(fd, all);
             if (errno !== E.SUCCESS) return errno;
