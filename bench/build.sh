@@ -6,12 +6,13 @@
 #   make_list LINES                      bench/make-list.awk's list
 #   "${awk_peer[@]}"                     bench/chipid.awk on examples.txt
 # The facts as their one reader gives them, checked.
+bench_root=$PWD
 mkdir -p build-bench
 cmake -P cmake/ChipidFacts.cmake >build-bench/facts.tsv
-bench_facts=$PWD/build-bench/facts.tsv
-awk_peer=(mawk -v facts="$bench_facts" -f "$PWD/bench/facts.awk" -f "$PWD/bench/chipid.awk" examples.txt)
+bench_facts=$bench_root/build-bench/facts.tsv
+awk_peer=(mawk -v facts="$bench_facts" -f "$bench_root/bench/facts.awk" -f "$bench_root/bench/chipid.awk" examples.txt)
 make_list() {
-    mawk -v facts="$bench_facts" -v lines="$1" -f "$PWD/bench/facts.awk" -f "$PWD/bench/make-list.awk"
+    mawk -v facts="$bench_facts" -v lines="$1" -f "$bench_root/bench/facts.awk" -f "$bench_root/bench/make-list.awk"
 }
 build_chipid() {
     local log=$1/bench-build.log
