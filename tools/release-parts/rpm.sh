@@ -36,9 +36,12 @@ rpm_make() {
     done
     if compgen -G "$out/*.rpm" >/dev/null; then
         # The source RPM that each RPM's header names, from the same tarball.
+        # It holds the tarball and the recipe with their modes on disk: 644,
+        # whatever the umask of whoever releases.
         mkdir -p "$work/rpm-source"
-        step env HOME="$work/rpm-source" rpmbuild -ts --nodeps --define "_topdir $work/rpm-source" \
-            "$out/chipid_$version.tar.xz" >"$work/rpm-source.log" 2>&1 ||
+        chmod 644 "$out/chipid_$version.tar.xz"
+        step env HOME="$work/rpm-source" sh -c 'umask 022 && exec rpmbuild "$@"' rpmbuild -ts --nodeps \
+            --define "_topdir $work/rpm-source" "$out/chipid_$version.tar.xz" >"$work/rpm-source.log" 2>&1 ||
             { cat "$work/rpm-source.log" >&2; fail "rpmbuild -ts fails"; }
         cp "$work/rpm-source/SRPMS/chipid-$version-1.src.rpm" "$out/"
         rpmlint -c rpm/rpmlint.toml rpm/chipid.spec "$out"/*.rpm >"$work/rpmlint.log" 2>&1 || true
