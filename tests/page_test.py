@@ -16,9 +16,10 @@ announcements; an edited list picked again, converted again without a
 pick, and read anew through a file handle; a stray drop of text; a pasted
 list's CRs; focus during and after a run; 320 px with the help open and a
 long name; saved names; print; the diagnostics-only view's words; a
-display stopped by another list; the help's table headings. Nothing the page needs may come from anywhere but the page
-itself, and the browser's console must stay free of errors. Every failure
-names its list or behaviour and its check.
+display stopped by another list; the help's table headings. Nothing the
+page needs may come from anywhere but the page itself, and the browser's
+console must stay free of errors. Every failure names its list or
+behaviour and its check.
 
     page_test.py [--lists-only] PAGE CHIPID SOURCE_DIR CASES
 
