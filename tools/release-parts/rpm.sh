@@ -36,10 +36,11 @@ rpm_make() {
     done
     if compgen -G "$out/*.rpm" >/dev/null; then
         # The source RPM that each RPM's header names, from the same tarball.
-        # It holds the tarball and the recipe with their modes on disk: 644,
-        # whatever the umask of whoever releases.
+        # It holds the tarball and the recipe with their modes and times on
+        # disk: 644 and SOURCE_DATE_EPOCH, whoever releases with what umask.
         mkdir -p "$work/rpm-source"
         chmod 644 "$out/chipid_$version.tar.xz"
+        touch -d "@$SOURCE_DATE_EPOCH" "$out/chipid_$version.tar.xz"
         step env HOME="$work/rpm-source" sh -c 'umask 022 && exec rpmbuild "$@"' rpmbuild -ts --nodeps \
             --define "_topdir $work/rpm-source" "$out/chipid_$version.tar.xz" >"$work/rpm-source.log" 2>&1 ||
             { cat "$work/rpm-source.log" >&2; fail "rpmbuild -ts fails"; }
