@@ -37,13 +37,16 @@ rpm_make() {
     if compgen -G "$out/*.rpm" >/dev/null; then
         # The source RPM that each RPM's header names, from the same tarball.
         # It holds the tarball and the recipe with their modes and times on
-        # disk: 644 and SOURCE_DATE_EPOCH, whoever releases with what umask.
+        # disk, made 644 and SOURCE_DATE_EPOCH's whoever releases with what
+        # umask, and the recipe's %prep with the paths rpmbuild was given:
+        # /proc/self/cwd, the folder it runs in, is the same for everyone.
         mkdir -p "$work/rpm-source"
-        chmod 644 "$out/chipid_$version.tar.xz"
-        touch -d "@$SOURCE_DATE_EPOCH" "$out/chipid_$version.tar.xz"
-        step env HOME="$work/rpm-source" sh -c 'umask 022 && exec rpmbuild "$@"' rpmbuild -ts --nodeps \
-            --define "_topdir $work/rpm-source" "$out/chipid_$version.tar.xz" >"$work/rpm-source.log" 2>&1 ||
-            { cat "$work/rpm-source.log" >&2; fail "rpmbuild -ts fails"; }
+        cp "$out/chipid_$version.tar.xz" "$work/rpm-source/"
+        chmod 644 "$work/rpm-source/chipid_$version.tar.xz"
+        touch -d "@$SOURCE_DATE_EPOCH" "$work/rpm-source/chipid_$version.tar.xz"
+        step env -C "$work/rpm-source" HOME="$work/rpm-source" sh -c 'umask 022 && exec rpmbuild "$@"' rpmbuild \
+            -ts --nodeps --define "_topdir /proc/self/cwd" "/proc/self/cwd/chipid_$version.tar.xz" \
+            >"$work/rpm-source.log" 2>&1 || { cat "$work/rpm-source.log" >&2; fail "rpmbuild -ts fails"; }
         cp "$work/rpm-source/SRPMS/chipid-$version-1.src.rpm" "$out/"
         rpmlint -c rpm/rpmlint.toml rpm/chipid.spec "$out"/*.rpm >"$work/rpmlint.log" 2>&1 || true
         grep -q ' 0 errors, 0 warnings,' "$work/rpmlint.log" ||
