@@ -43,8 +43,9 @@ if [[ -d $release/apt ]]; then
     source "$(dirname "$0")/repositories.sh"
     sign_repositories "$key" "$release" || fail "cannot sign the update channels with $key"
 fi
-(cd "$release" && find . -type f ! -name SHA256SUMS -printf '%P\n' | sort | xargs -d '\n' sha256sum -- \
-    >"$release/SHA256SUMS.new" && mv SHA256SUMS.new SHA256SUMS)
+# Every file but SHA256SUMS, listed before the new list is written.
+sums=$(cd "$release" && find . -type f ! -name SHA256SUMS -printf '%P\n' | sort | xargs -d '\n' sha256sum --)
+printf '%s\n' "$sums" >"$release/SHA256SUMS"
 gpg --batch --yes --local-user "$key" --armor --detach-sign --output "$release/SHA256SUMS.asc" \
     "$release/SHA256SUMS" || fail "gpg cannot sign SHA256SUMS with $key"
 echo "sign-release: $release signed with $key"
