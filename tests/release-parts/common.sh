@@ -20,6 +20,15 @@ trap 'eval "$stop_at_exit"; bash "$source/tools/wine-run.sh" --stop; rm -rf "$wo
 source "$source/tools/targets.sh"
 mapfile -t targets < <(target_names released)
 
+# change_byte FILE OFFSET: the byte at OFFSET turned into another, its
+# complement; writing a fixed byte would change nothing where it already
+# stood, and a tampered case would pass by chance.
+change_byte() {
+    local byte
+    byte=$(od -An -tu1 -j "$2" -N1 "$1")
+    printf "\\$(printf %03o $((255 - byte)))" | dd of="$1" bs=1 seek="$2" conv=notrunc status=none
+}
+
 # cli_tests TARGET BINARY: the executable tests, built for TARGET, on the
 # released BINARY; a Windows chipid.exe by the native ones (they are POSIX
 # code), through its emulator, expecting what Windows does where it differs.

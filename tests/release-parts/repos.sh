@@ -80,11 +80,6 @@ copy() {
     mkdir "$work/copy"
     cp -r "$signed/apt" "$signed/rpm" "$work/copy/"
 }
-flip_byte() {
-    local size
-    size=$(stat -c %s "$1")
-    printf '\xff' | dd of="$1" bs=1 seek=$((size / 2)) conv=notrunc status=none
-}
 
 # A server on 127.0.0.1 for DIR, on a free port: serve DIR, then $served.
 serve() {
@@ -186,11 +181,12 @@ rm "$work/copy/apt/dists/stable/InRelease" "$work/copy/apt/dists/stable/Release.
 apt_refuses "an unsigned repository"
 copy
 for index in "$work"/copy/apt/dists/stable/main/binary-*/Packages* "$work"/copy/apt/dists/stable/main/binary-*/by-hash/SHA256/*; do
-    flip_byte "$index"
+    change_byte "$index" $(($(stat -c %s "$index") / 2))
 done
 apt_refuses "an edited Packages index"
 copy
-flip_byte "$work/copy/apt/pool/main/c/chipid/chipid_${version}_$arch.deb"
+deb=$work/copy/apt/pool/main/c/chipid/chipid_${version}_$arch.deb
+change_byte "$deb" $(($(stat -c %s "$deb") / 2))
 apt_refuses "an altered package"
 echo "release: apt refuses an edited InRelease, another key, no signature, an edited Packages index," \
     "an altered package"

@@ -16,8 +16,7 @@ rpmkeys "${rpm_db[@]}" --import "$work/key.asc"
 for rpm in "$signed"/*.rpm; do
     [[ $(rpm_checked "$rpm") == "$rpm: digests signatures OK" ]] || fail "rpm -K: $(rpm_checked "$rpm")"
     cp "$rpm" "$work/tampered.rpm"
-    size=$(stat -c %s "$rpm")
-    printf '\xff' | dd of="$work/tampered.rpm" bs=1 seek=$((size - 100)) conv=notrunc status=none
+    change_byte "$work/tampered.rpm" $(($(stat -c %s "$rpm") - 100))
     rpm -K "${rpm_db[@]}" "$work/tampered.rpm" >/dev/null 2>&1 && fail "rpm -K takes a changed $(basename "$rpm")"
     digests=$(rpm -qp --qf '%{SHA256HEADER}\n' "$rpm" "$out/$(basename "$rpm")" 2>/dev/null | sort -u | wc -l)
     ((digests == 1)) || fail "the signed $(basename "$rpm") has another header or payload than the unsigned one"
